@@ -1,0 +1,125 @@
+#include "app/batch_runner.h"
+
+#include <charconv>
+
+#include "process/catalogue.h"
+#include "process/headless_host.h"
+#include "process/proc_module.h"
+#include "process/process_file.h"
+#include "process/run_control.h"
+
+namespace kandrel {
+
+namespace {
+
+bool ParseCount(const std::string& text, int& value) {
+  const char* end = text.data() + text.size();
+  const auto [last, error] = std::from_chars(text.data(), end, value);
+  return !text.empty() && error == std::errc() && last == end && value >= 0;
+}
+
+std::string LinkCodes(const ProcModule& holder, const ProcVirtual& p) {
+  std::string codes;
+  for (int k = 0; k < p.InputCount(); ++k) {
+    const ProcessLink link = p.GetInputLink(k);
+    codes += (k == 0 ? "" : ",") + std::to_string(holder.EncodeLink(link.source, link.sourceOutput));
+  }
+  return codes;
+}
+
+void DescribeModule(const ProcModule& module, int depth, std::string& text) {
+  const std::string indent(2 * static_cast<std::size_t>(depth), ' ');
+  for (int i = 0; i < module.ChildCount(); ++i) {
+    const ProcVirtual& child = *module.Child(i);
+    text += indent + child.Name() + " [" + std::to_string(child.ProcessId()) + "] in=" +
+            LinkCodes(module, child) + "\n";
+    if (const auto* sub = dynamic_cast<const ProcModule*>(&child)) DescribeModule(*sub, depth + 1, text);
+  }
+  text += indent + "out=" + LinkCodes(module, *module.OutputPort()) + "\n";
+}
+
+// Opens the file as the main window does: a process file must hold a module, which becomes the
+// root; any other file is inserted into a new root.
+std::unique_ptr<ProcModule> OpenRoot(const std::string& path, HeadlessHost& host) {
+  if (ExtensionOf(path) != ".knd") {
+    SetLastUsedDirectory(ProgramDirectory());
+    auto root = std::make_unique<ProcModule>();
+    if (root->InsertFile(path) != 0) return nullptr;
+    return root;
+  }
+  std::unique_ptr<ProcVirtual> loaded = LoadProcessFile(path);
+  if (loaded == nullptr || loaded->ProcessId() != kModuleProcessId) {
+    host.ShowMessage("最上位階層は親プロセスでなければいけません。");
+    return nullptr;
+  }
+  return std::unique_ptr<ProcModule>(static_cast<ProcModule*>(loaded.release()));
+}
+
+}  // namespace
+
+std::optional<BatchOptions> ParseBatchArguments(const std::vector<std::string>& args,
+                                                std::string& error) {
+  BatchOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == "--frames") {
+      int frames = 0;
+      if (!hasValue || !ParseCount(args[i + 1], frames)) {
+        error = "--frames needs a count of 0 or more";
+        return std::nullopt;
+      }
+      options.frames = frames;
+      ++i;
+    } else if (arg == "--save") {
+      if (!hasValue) {
+        error = "--save needs a file name";
+        return std::nullopt;
+      }
+      options.saveTo = args[++i];
+    } else if (arg == "--describe") {
+      options.describe = true;
+    } else if (arg.starts_with("--") || !options.file.empty()) {
+      error = "unexpected argument: " + arg;
+      return std::nullopt;
+    } else {
+      options.file = arg;
+    }
+  }
+  if (options.file.empty()) {
+    error = "no process file given";
+    return std::nullopt;
+  }
+  return options;
+}
+
+std::string DescribeTree(const ProcModule& root) {
+  std::string text = root.Name() + " [" + std::to_string(root.ProcessId()) + "]\n";
+  DescribeModule(root, 1, text);
+  return text;
+}
+
+int RunBatch(const BatchOptions& options, HeadlessHost& host, std::ostream& out) {
+  std::unique_ptr<ProcModule> root = OpenRoot(options.file, host);
+  if (root == nullptr) return kBatchBadInput;
+  if (options.describe) out << DescribeTree(*root) << std::flush;
+
+  RunController controller;
+  controller.Attach(root.get());
+  controller.ResetAll();
+  // The requested frame count is the end point, as a user would raise it in the controller.
+  const int frames = options.frames.value_or(controller.EndPoint());
+  controller.SetEndPoint(frames);
+  int result = kBatchOk;
+  for (int f = 0; f < frames; ++f) {
+    if (controller.StepAll() != 0) {
+      result = kBatchFrameFailed;
+      break;
+    }
+  }
+  if (!options.saveTo.empty() && SaveProcessFile(root.get(), options.saveTo).empty())
+    return kBatchBadInput;
+  return result;
+}
+
+}  // namespace kandrel

@@ -1,0 +1,264 @@
+#include "process/proc_virtual.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "process/param_record.h"
+
+namespace kandrel {
+
+namespace {
+constexpr int kModuleProcessId = 10003;
+constexpr const char* kFullWidthBlank = "\u3000";
+}  // namespace
+
+std::string FrameStatusText(int frame) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%03d", frame);
+  return text;
+}
+
+ProcVirtual::ProcVirtual(int processId) : processId_(processId) {}
+
+ProcVirtual::~ProcVirtual() {
+  for (auto& output : outputs_) output.reset();
+  dialog_.reset();
+  DisconnectAll();
+}
+
+Image* ProcVirtual::GetOutput(int i) const {
+  return i >= 0 && i < outputCount_ ? outputs_[i].get() : nullptr;
+}
+
+Image* ProcVirtual::GetInput(int i) const {
+  if (i < 0 || i >= inputCount_ || inputLinks_[i].source == nullptr) return nullptr;
+  return inputLinks_[i].source->GetOutput(inputLinks_[i].sourceOutput);
+}
+
+ProcessLink ProcVirtual::GetInputLink(int i) const {
+  return i >= 0 && i < kMaxPorts ? inputLinks_[i] : ProcessLink{};
+}
+
+int ProcVirtual::GetInputType(int i) {
+  const ProcessLink link = GetInputLink(i);
+  return link.source != nullptr ? link.source->GetOutputType(link.sourceOutput) : 0;
+}
+
+int ProcVirtual::GetOutputType(int i) {
+  if (i < 0 || i >= kMaxPorts) return 0;
+  if (outputTypes_[i] == -1) return 0;  // inference of this output is already under way: a cycle
+  if (const Image* image = GetOutput(i)) return outputTypes_[i] = image->TypeId();
+  if (outputTypes_[i] != 0) return outputTypes_[i];
+  outputTypes_[i] = -1;
+  TypeList inTypes{}, outTypes{};
+  for (int k = 0; k < inputCount_; ++k) inTypes[k] = GetInputType(k);
+  outputTypes_[i] = InferOutputTypes(inTypes, outTypes) ? outTypes[i] : 0;
+  return outputTypes_[i];
+}
+
+void ProcVirtual::AddOutputRef(int i) { ++outputRefCounts_[i]; }
+void ProcVirtual::ReleaseOutputRef(int i) { --outputRefCounts_[i]; }
+int ProcVirtual::GetOutputRefCount(int i) const { return outputRefCounts_[i]; }
+
+int ProcVirtual::TotalOutputRefs() const {
+  int total = 0;
+  for (int i = 0; i < outputCount_; ++i) total += GetOutputRefCount(i);
+  return total;
+}
+
+void ProcVirtual::SetOutputType(int i, int type) {
+  if (i >= 0 && i < kMaxPorts) outputTypes_[i] = type;
+}
+
+void ProcVirtual::ConnectAll(const LinkList& links) {
+  for (int i = 0; i < kMaxPorts; ++i) Connect(i, links[i].source, links[i].sourceOutput);
+}
+
+void ProcVirtual::Connect(int input, ProcVirtual* source, int sourceOutput) {
+  if (input < 0 || input >= inputCount_) return;
+  if (inputLinks_[input].source == source && inputLinks_[input].sourceOutput == sourceOutput) return;
+  Disconnect(input);
+  // A process never reads its own output: that is a loop the editor refuses, and a file that
+  // holds one is not followed.
+  if (source == nullptr || source == this || sourceOutput < 0 ||
+      sourceOutput >= source->OutputCount())
+    return;
+  inputLinks_[input] = ProcessLink{source, sourceOutput};
+  source->AddOutputRef(sourceOutput);
+  for (int k = 0; k < outputCount_; ++k) outputTypes_[k] = 0;
+}
+
+void ProcVirtual::DisconnectAll() {
+  for (int i = 0; i < kMaxPorts; ++i) Disconnect(i);
+}
+
+void ProcVirtual::Disconnect(int input) {
+  if (input < 0 || input >= kMaxPorts) return;
+  status_ = "-";
+  ProcessLink& link = inputLinks_[input];
+  if (link.source == nullptr) return;
+  link.source->ReleaseOutputRef(link.sourceOutput);
+  link.source = nullptr;  // the output index stays as it was
+}
+
+void ProcVirtual::ShowDialog() {
+  if (dialog_ == nullptr) {
+    dialog_ = GetHost().CreateNoParamDialog(*this);
+    if (dialog_ != nullptr) dialog_->Show();
+  } else if (dialog_->IsVisible()) {
+    dialog_->Hide();
+  } else {
+    dialog_->Show();
+  }
+}
+
+bool ProcVirtual::HasDialog() const { return dialog_ != nullptr; }
+
+InputImages ProcVirtual::CollectInputs() const {
+  InputImages inputs{};
+  for (int k = 0; k < inputCount_; ++k) inputs[k] = GetInput(k);
+  return inputs;
+}
+
+int ProcVirtual::Step() {
+  if (int r = Prepare(); r != 0) return r;
+  if (int r = Execute(); r != 0) return r;
+  if (Image* first = GetOutput(0)) first->ShowWindow();
+  return 0;
+}
+
+int ProcVirtual::Reset() {
+  status_ = "Rst";
+  return ResetOutputs(outputs_);
+}
+
+int ProcVirtual::Prepare() {
+  status_ = "-";
+  return PrepareOutputs(CollectInputs(), outputs_);
+}
+
+int ProcVirtual::Execute() {
+  status_ = FrameStatusText(frameCounter_);
+  if (int r = Process(CollectInputs(), outputs_); r != 0) return r;
+  for (int i = 0; i < outputCount_; ++i) {
+    if (Image* image = GetOutput(i)) {
+      image->RefreshWindow();
+      SetOutputType(i, image->TypeId());
+    }
+  }
+  ++frameCounter_;
+  return 0;
+}
+
+int ProcVirtual::FrameCount() { return 1; }
+
+void ProcVirtual::Save(ByteStream& stream) {
+  WriteI32(stream, processId_);
+  SaveParams(stream);
+}
+
+int ProcVirtual::SaveParams(ByteStream& stream) {
+  header_.name = name_;
+  // Without a dialog the geometry read from the file is kept, so that the file saves back as it
+  // was loaded.
+  if (dialog_ != nullptr) header_.dialog = dialog_->Geometry();
+  header_.inputCount = inputCount_;
+  header_.outputCount = outputCount_;
+  for (int i = 0; i < kMaxPorts; ++i) header_.outputTypes[i] = static_cast<std::int8_t>(outputTypes_[i]);
+  WriteRecord(stream, header_);
+  modified_ = false;
+  return 0;
+}
+
+int ProcVirtual::LoadParams(ByteStream& stream) {
+  const int result = ReadRecord(stream, header_);
+  SetName(header_.name);
+  if (dialog_ != nullptr && header_.dialog.width != 0 && header_.dialog.height != 0)
+    dialog_->RestoreGeometry(header_.dialog, processId_ == kModuleProcessId);
+  // Counts outside 0..10 cannot come from a valid file; they are clamped so that no port table
+  // is ever indexed past its end.
+  inputCount_ = std::clamp<int>(header_.inputCount, 0, kMaxPorts);
+  outputCount_ = std::clamp<int>(header_.outputCount, 0, kMaxPorts);
+  if (inputCount_ != header_.inputCount || outputCount_ != header_.outputCount) stream.MarkDamaged();
+  for (int i = 0; i < kMaxPorts; ++i) outputTypes_[i] = header_.outputTypes[i];
+  modified_ = false;
+  return result;
+}
+
+bool ProcVirtual::IsModified() const { return modified_; }
+
+void ProcVirtual::SetName(const std::string& text) {
+  name_ = text;
+  modified_ = true;
+}
+
+bool ProcVirtual::InferOutputTypes(const TypeList&, TypeList&) { return false; }
+
+int ProcVirtual::Process(const InputImages&, OutputImages&) {
+  Message("処理が実装されていません。");
+  return 1;
+}
+
+int ProcVirtual::PrepareOutputs(const InputImages& inputs, OutputImages&) {
+  TypeList inTypes{}, outTypes{};
+  for (int k = 0; k < inputCount_; ++k) inTypes[k] = inputs[k] != nullptr ? inputs[k]->TypeId() : 0;
+  if (InferOutputTypes(inTypes, outTypes)) return 0;
+  if (inputCount_ < 1) {
+    Message(name_ + "が準備できませんでした。");
+    status_ = "err";
+  } else {
+    ReportInputError(inTypes);
+    status_ = "in?";
+  }
+  return 1;
+}
+
+int ProcVirtual::ResetOutputs(OutputImages&) {
+  frameCounter_ = 0;
+  return 0;
+}
+
+void ProcVirtual::ReportInputError(const TypeList& inTypes) {
+  const std::string indent = std::string(kFullWidthBlank) + kFullWidthBlank;
+  auto format = [](const std::string& pattern, int n, const char* text) {
+    char line[256];
+    std::snprintf(line, sizeof line, pattern.c_str(), n, text);
+    return std::string(line);
+  };
+  std::vector<std::string> lines;
+  lines.push_back(name_ + "への入力エラー。");
+  for (int n = 1; n <= inputCount_; ++n)
+    lines.push_back(format(indent + "入力%d = %s", n, ImageTypeName(inTypes[n - 1])));
+  lines.push_back("入力数とその型を確認し、接続し直して下さい。");
+  lines.push_back(" ");
+  if (inputCount_ == 1 || inputCount_ == 2) {
+    lines.push_back(name_ + "が受け入れ可能な入力：");
+    int example = 0;
+    const int secondTypes = inputCount_ == 2 ? kImageTypeCount : 1;
+    for (int t1 = 1; t1 <= kImageTypeCount; ++t1) {
+      for (int t2 = 1; t2 <= secondTypes; ++t2) {
+        TypeList trial{}, outTypes{};
+        trial[0] = t1;
+        if (inputCount_ == 2) trial[1] = t2;
+        if (!InferOutputTypes(trial, outTypes)) continue;
+        lines.push_back(format(indent + "例%d：入力1 = %s", ++example, ImageTypeName(t1)));
+        if (inputCount_ == 2)
+          lines.push_back(indent + indent + kFullWidthBlank + "入力2 = " + ImageTypeName(t2));
+      }
+    }
+  }
+  GetHost().ShowInputError(lines);
+}
+
+void ProcVirtual::Message(const std::string& text) { GetHost().ShowMessage(text); }
+
+void ProcVirtual::SetPortCounts(int inputs, int outputs) {
+  inputCount_ = inputs;
+  outputCount_ = outputs;
+}
+
+void ProcVirtual::CreateParameterDialog(const std::string& formClass) {
+  dialog_ = GetHost().CreateParameterDialog(*this, formClass);
+}
+
+}  // namespace kandrel

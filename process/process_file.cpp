@@ -1,0 +1,140 @@
+#include "process/process_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "process/catalogue.h"
+
+namespace kandrel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProcessFileFilter = "Kandrel処理(*.knd)|*.knd";
+constexpr const char* kProcessFileExtension = "knd";
+
+std::string& LastUsed() {
+  static std::string directory = fs::current_path().string();
+  return directory;
+}
+
+std::string WithSeparator(std::string text, char from, char to) {
+  for (char& c : text)
+    if (c == from) c = to;
+  return text;
+}
+
+std::string SystemError(int error) { return std::strerror(error); }
+
+}  // namespace
+
+std::string ExtensionOf(const std::string& path) {
+  const std::size_t nameStart = path.find_last_of("/\\");
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart)) return {};
+  return path.substr(dot);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(fs::path(path), error);
+  return (error ? fs::path(path) : absolute).lexically_normal().parent_path().string();
+}
+
+std::string ProgramDirectory() {
+  std::error_code error;
+  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::current_path().string() : executable.lexically_normal().parent_path().string();
+}
+
+const std::string& LastUsedDirectory() { return LastUsed(); }
+void SetLastUsedDirectory(const std::string& directory) { LastUsed() = directory; }
+
+std::string StoredPath(const std::string& absolutePath) {
+  if (absolutePath.empty()) return {};
+  const fs::path path(absolutePath);
+  if (!path.is_absolute()) return WithSeparator(absolutePath, '/', '\\');
+  const fs::path relative = path.lexically_normal().lexically_relative(fs::path(LastUsed()));
+  return WithSeparator((relative.empty() ? path : relative).string(), '/', '\\');
+}
+
+std::string ResolvePath(const std::string& storedPath) {
+  if (storedPath.empty()) return {};
+  const fs::path path(WithSeparator(storedPath, '\\', '/'));
+  return (path.is_absolute() ? path : fs::path(LastUsed()) / path).lexically_normal().string();
+}
+
+std::unique_ptr<ProcVirtual> LoadProcessFile(const std::string& requestedPath) {
+  std::string path = requestedPath;
+  if (path.empty()) {
+    FileBoxRequest request;
+    request.filter = kProcessFileFilter;
+    request.defaultExtension = kProcessFileExtension;
+    request.initialDirectory = LastUsed();
+    request.mustExist = true;
+    std::optional<std::string> chosen = GetHost().AskOpenFile(request);
+    if (!chosen) return nullptr;
+    path = *chosen;
+  }
+  SetLastUsedDirectory(DirectoryOf(path));
+  FileStream file;
+  if (!file.Open(path, FileStream::Mode::kRead)) {
+    GetHost().ShowMessage("ファイル " + path + " を開けません。" + SystemError(errno));
+    return nullptr;
+  }
+  int loadResult = 0;
+  std::unique_ptr<ProcVirtual> p = CreateFromStream(file, &loadResult);
+  const bool damaged = file.Damaged();
+  file.Close();
+  // A graph that was read only in part would lose the rest when saved again: refuse it.
+  if (damaged) {
+    GetHost().ShowMessage("ファイル " + path + " は壊れているか途中で切れているため、読み込めません。");
+    return nullptr;
+  }
+  if (loadResult != 0) return nullptr;
+  return p;
+}
+
+std::string SaveProcessFile(ProcVirtual* p, const std::string& requestedPath) {
+  if (p == nullptr) return {};
+  std::string path = requestedPath;
+  if (path.empty()) {
+    FileBoxRequest request;
+    request.filter = kProcessFileFilter;
+    request.defaultExtension = kProcessFileExtension;
+    request.initialDirectory = LastUsed();
+    request.initialName = (fs::path(LastUsed()) / p->Name()).string();
+    request.confirmOverwrite = true;
+    std::optional<std::string> chosen = GetHost().AskSaveFile(request);
+    if (!chosen) return {};
+    path = *chosen;
+  }
+  SetLastUsedDirectory(DirectoryOf(path));
+  // Written beside the target and renamed over it, so that a failed write (full disk) never
+  // destroys the file the user had.
+  const std::string temporary = path + ".saving";
+  FileStream file;
+  bool written = file.Open(temporary, FileStream::Mode::kWrite);
+  int error = errno;
+  if (written) {
+    p->Save(file);
+    written = file.Close();
+    error = errno;
+  }
+  std::error_code renameError;
+  if (written) fs::rename(temporary, path, renameError);
+  if (!written || renameError) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    p->SetModified(true);  // nothing was saved
+    GetHost().ShowMessage("ファイル " + path + " に書き込めません。" +
+                          (renameError ? renameError.message() : SystemError(error)));
+    return {};
+  }
+  return path;
+}
+
+}  // namespace kandrel

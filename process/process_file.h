@@ -1,0 +1,37 @@
+// Process files (".knd"): one process record of the top process with everything below it, and
+// the rule for file paths inside parameters: stored relative to the directory of the process
+// file being written or read (the last-used directory), with "\" as separator.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "process/proc_virtual.h"
+
+namespace kandrel {
+
+// The extension of the file name part from its last "." (".knd"), or empty.
+std::string ExtensionOf(const std::string& path);
+// The absolute directory that holds path.
+std::string DirectoryOf(const std::string& path);
+
+// The directory of the running program (normalised).
+std::string ProgramDirectory();
+
+const std::string& LastUsedDirectory();
+void SetLastUsedDirectory(const std::string& directory);
+
+// An absolute path as it is stored in a parameter record: relative to the last-used directory,
+// "\"-separated. Empty stays empty.
+std::string StoredPath(const std::string& absolutePath);
+// A stored path made absolute against the last-used directory ("\" and "/" both separate).
+std::string ResolvePath(const std::string& storedPath);
+
+// Reads the process in path (asks for a file when path is empty). Null when cancelled, when the
+// file cannot be opened, or when it is truncated or corrupt (with a message naming the file).
+std::unique_ptr<ProcVirtual> LoadProcessFile(const std::string& path);
+// Writes p to path (asks when path is empty); returns the path written, or empty when cancelled
+// or when writing failed (with a message). An existing file is replaced only by a complete one.
+std::string SaveProcessFile(ProcVirtual* p, const std::string& path);
+
+}  // namespace kandrel

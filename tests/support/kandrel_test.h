@@ -1,0 +1,40 @@
+// Shared test fixture: every test runs against a fresh headless host, so that the messages a
+// test asserts on are its own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "image/byte_stream.h"
+#include "process/headless_host.h"
+
+namespace kandrel::testing {
+
+class KandrelTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetHost(&host); }
+  void TearDown() override { SetHost(nullptr); }
+
+  std::vector<std::string> Messages() const { return host.Messages(); }
+
+  HeadlessHost host;
+};
+
+// A fresh temporary directory, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+}  // namespace kandrel::testing
