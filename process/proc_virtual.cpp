@@ -9,14 +9,16 @@ namespace kandrel {
 
 namespace {
 constexpr int kModuleProcessId = 10003;
-constexpr const char* kFullWidthBlank = "\u3000";
-}  // namespace
 
-std::string FrameStatusText(int frame) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%03d", frame);
+template <class... Args>
+std::string Format(const char* pattern, Args... args) {
+  char text[256];
+  std::snprintf(text, sizeof text, pattern, args...);
   return text;
 }
+}  // namespace
+
+std::string FrameStatusText(int frame) { return Format("%03d", frame); }
 
 ProcVirtual::ProcVirtual(int processId) : processId_(processId) {}
 
@@ -219,16 +221,10 @@ int ProcVirtual::ResetOutputs(OutputImages&) {
 }
 
 void ProcVirtual::ReportInputError(const TypeList& inTypes) {
-  const std::string indent = std::string(kFullWidthBlank) + kFullWidthBlank;
-  auto format = [](const std::string& pattern, int n, const char* text) {
-    char line[256];
-    std::snprintf(line, sizeof line, pattern.c_str(), n, text);
-    return std::string(line);
-  };
   std::vector<std::string> lines;
   lines.push_back(name_ + "への入力エラー。");
   for (int n = 1; n <= inputCount_; ++n)
-    lines.push_back(format(indent + "入力%d = %s", n, ImageTypeName(inTypes[n - 1])));
+    lines.push_back(Format("　　入力%d = %s", n, ImageTypeName(inTypes[n - 1])));
   lines.push_back("入力数とその型を確認し、接続し直して下さい。");
   lines.push_back(" ");
   if (inputCount_ == 1 || inputCount_ == 2) {
@@ -241,9 +237,8 @@ void ProcVirtual::ReportInputError(const TypeList& inTypes) {
         trial[0] = t1;
         if (inputCount_ == 2) trial[1] = t2;
         if (!InferOutputTypes(trial, outTypes)) continue;
-        lines.push_back(format(indent + "例%d：入力1 = %s", ++example, ImageTypeName(t1)));
-        if (inputCount_ == 2)
-          lines.push_back(indent + indent + kFullWidthBlank + "入力2 = " + ImageTypeName(t2));
+        lines.push_back(Format("　　例%d：入力1 = %s", ++example, ImageTypeName(t1)));
+        if (inputCount_ == 2) lines.push_back(Format("　　　　　入力2 = %s", ImageTypeName(t2)));
       }
     }
   }

@@ -1,1 +1,171 @@
-// placeholder
+// The batch runner's contract: arguments, the tree description, exit codes, and byte-exact
+// load-and-save. The bundled demo graph is checked against the graph it is meant to hold.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "app/batch_runner.h"
+#include "process/catalogue.h"
+#include "process/proc_module.h"
+#include "process/process_file.h"
+#include "tests/support/kandrel_test.h"
+#include "tests/support/test_kinds.h"
+
+namespace kandrel::testing {
+namespace {
+
+ProcVirtual* Add(ProcModule& module, int processId) {
+  std::unique_ptr<ProcVirtual> p = CreateById(processId);
+  ProcVirtual* raw = p.get();
+  EXPECT_EQ(module.AddProcess(std::move(p)), 0);
+  return raw;
+}
+
+// Two stages of nested modules wired through their ports, siblings and the root's outputs.
+std::unique_ptr<ProcModule> DemoGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Demo");
+  auto* stageA = static_cast<ProcModule*>(Add(*root, kModuleProcessId));
+  stageA->SetName("Stage A");
+  auto* pass = static_cast<ProcModule*>(Add(*stageA, kModuleProcessId));
+  pass->SetName("Pass");
+  pass->Connect(0, stageA->InputPort(), 0);
+  pass->OutputPort()->Connect(0, pass->InputPort(), 0);
+  stageA->OutputPort()->Connect(0, pass, 0);
+  stageA->OutputPort()->Connect(2, stageA->InputPort(), 1);
+  auto* stageB = static_cast<ProcModule*>(Add(*root, kModuleProcessId));
+  stageB->SetName("Stage B");
+  stageB->SetInputCount(2);
+  stageB->Connect(0, stageA, 0);
+  stageB->Connect(1, stageA, 1);
+  stageB->OutputPort()->Connect(0, stageB->InputPort(), 1);
+  root->OutputPort()->Connect(0, stageB, 0);
+  root->OutputPort()->Connect(1, stageA, 2);
+  return root;
+}
+
+class BatchTest : public KandrelTest {
+ protected:
+  int Run(std::vector<std::string> args, std::string* description = nullptr) {
+    std::string error;
+    const std::optional<BatchOptions> options = ParseBatchArguments(args, error);
+    EXPECT_TRUE(options.has_value()) << error;
+    if (!options) return -1;
+    std::ostringstream out;
+    const int result = RunBatch(*options, host, out);
+    if (description != nullptr) *description = out.str();
+    return result;
+  }
+
+  std::string Save(ProcVirtual& p, const std::string& name) {
+    return SaveProcessFile(&p, dir.File(name));
+  }
+
+  TempDir dir;
+};
+
+TEST_F(BatchTest, ArgumentsAreCheckedBeforeAnythingRuns) {
+  std::string error;
+  EXPECT_FALSE(ParseBatchArguments({}, error));
+  EXPECT_FALSE(ParseBatchArguments({"--frames", "-1", "a.knd"}, error));
+  EXPECT_FALSE(ParseBatchArguments({"--frames", "two", "a.knd"}, error));
+  EXPECT_FALSE(ParseBatchArguments({"a.knd", "--frames"}, error));
+  EXPECT_FALSE(ParseBatchArguments({"--save"}, error));
+  EXPECT_FALSE(ParseBatchArguments({"--fast", "a.knd"}, error));
+  EXPECT_FALSE(ParseBatchArguments({"a.knd", "b.knd"}, error));
+  const auto options = ParseBatchArguments({"--describe", "--frames", "0", "--save", "o.knd", "a.knd"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->describe);
+  EXPECT_EQ(options->frames, 0);
+  EXPECT_EQ(options->saveTo, "o.knd");
+  EXPECT_EQ(options->file, "a.knd");
+  EXPECT_FALSE(ParseBatchArguments({"x.knd"}, error)->frames.has_value());
+}
+
+TEST_F(BatchTest, DescriptionIndentsModulesAndListsPortLinks) {
+  std::unique_ptr<ProcModule> root = DemoGraph();
+  Add(*root, kTestSourceId)->SetName("Src");
+  EXPECT_EQ(DescribeTree(*root),
+            "Demo [10003]\n"
+            "  Stage A [10003] in=-999,-999,-999\n"
+            "    Pass [10003] in=-100,-999,-999\n"
+            "      out=-100,-999,-999\n"
+            "    out=0,-999,-99\n"
+            "  Stage B [10003] in=0,1\n"
+            "    out=-99,-999,-999\n"
+            "  Src [90001] in=\n"
+            "  out=100,2,-999\n");
+}
+
+TEST_F(BatchTest, LoadAndSaveWithoutFramesReproducesTheFile) {
+  std::unique_ptr<ProcModule> root = DemoGraph();
+  Add(*root, kTestSourceId);
+  const std::string in = Save(*root, "in.knd");
+  root.reset();
+  std::string description;
+  EXPECT_EQ(Run({"--frames", "0", "--describe", "--save", dir.File("out.knd"), in}, &description), 0);
+  EXPECT_EQ(description.rfind("Demo [10003]\n", 0), 0u);
+  EXPECT_EQ(ReadFileBytes(dir.File("out.knd")), ReadFileBytes(in));
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(BatchTest, ExitCodesTellFramesFromFiles) {
+  EXPECT_EQ(Run({dir.File("absent.knd")}), kBatchBadInput);
+
+  TestScale single(kTestScaleId);
+  const std::string notModule = Save(single, "single.knd");
+  host.ClearMessages();
+  EXPECT_EQ(Run({notModule}), kBatchBadInput);
+  EXPECT_EQ(host.LastMessage(), "最上位階層は親プロセスでなければいけません。");
+
+  ProcModule failing;
+  auto* source = Add(failing, kTestSourceId);
+  Add(failing, kTestFailId)->Connect(0, source, 0);
+  const std::string failPath = Save(failing, "fail.knd");
+  EXPECT_EQ(Run({failPath}), kBatchFrameFailed);
+
+  ProcModule still;
+  Add(still, kTestSourceId);
+  const std::string stillPath = Save(still, "still.knd");
+  host.ClearMessages();
+  // Asking for more frames than the graph's frame count raises the end point.
+  EXPECT_EQ(Run({"--frames", "5", stillPath}), kBatchOk);
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Run({"--save", dir.File("no/such/dir/x.knd"), stillPath}), kBatchBadInput);
+}
+
+// Passes its input on for three frames, then fails: tells how many frames a run stepped.
+class FailsAfterThreeFrames : public TestScale {
+ public:
+  static constexpr int kId = 90101;
+  explicit FailsAfterThreeFrames(int processId) : TestScale(processId) {}
+  int Process(const InputImages& inputs, OutputImages& outputs) override {
+    return FrameCounter() >= 3 ? 1 : TestScale::Process(inputs, outputs);
+  }
+};
+
+TEST_F(BatchTest, FramesDefaultToTheGraphsFrameCount) {
+  Catalogue::Instance().Register(KindOf<FailsAfterThreeFrames>(FailsAfterThreeFrames::kId, "Fails"));
+  ProcModule root;
+  auto* source = static_cast<TestSource*>(Add(root, kTestSourceId));
+  source->params.frames = 3;
+  Add(root, FailsAfterThreeFrames::kId)->Connect(0, source, 0);
+  const std::string path = Save(root, "three.knd");
+  EXPECT_EQ(Run({path}), kBatchOk);
+  EXPECT_EQ(Run({"--frames", "4", path}), kBatchFrameFailed);
+  Catalogue::Instance().Unregister(FailsAfterThreeFrames::kId);
+}
+
+TEST_F(BatchTest, BundledDemoHoldsTheDemoGraph) {
+  const std::string demo = std::string(KANDREL_SOURCE_DIR) + "/examples/demo.knd";
+  std::unique_ptr<ProcModule> root = DemoGraph();
+  MemoryStream expected;
+  root->Save(expected);
+  // KANDREL_WRITE_DEMO=1 rewrites the bundled file after a deliberate change of the demo.
+  if (std::getenv("KANDREL_WRITE_DEMO") != nullptr) WriteFileBytes(demo, expected.Bytes());
+  EXPECT_EQ(ReadFileBytes(demo), expected.Bytes());
+}
+
+}  // namespace
+}  // namespace kandrel::testing
