@@ -3,7 +3,7 @@
 #   make test   install what is missing, build, run the whole suite (plain and sanitized)
 #   make bench  install what is missing, build optimised, run the benchmarks
 
-PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+PACKAGES := cmake ninja-build g++ libgtest-dev libbenchmark-dev
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
