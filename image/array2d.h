@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <complex>
 #include <cstddef>
 #include <cstdint>
@@ -113,8 +114,7 @@ inline int32_t TruncateToInt(double v) {
 }
 
 // Rounding half away from zero, as the framework uses when float results return to int.
-inline int32_t RoundHalfAwayFromZero(double v) {
-  return TruncateToInt(v >= 0 ? v + 0.5 : v - 0.5);
-}
+// std::round is exact; adding 0.5 first would carry 0.49999999999999994 up to 1.
+inline int32_t RoundHalfAwayFromZero(double v) { return TruncateToInt(std::round(v)); }
 
 }  // namespace kandrel

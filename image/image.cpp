@@ -129,9 +129,12 @@ int Layers<ArrayT, NCH, CS, WHITE, TYPEID>::ReadFrom(ByteStream& stream) {
     const std::int32_t width = ReadI32(stream, -1);
     const std::int32_t height = ReadI32(stream, -1);
     // A size the stream cannot hold is refused before anything is allocated for it.
-    const std::int64_t bytes = static_cast<std::int64_t>(width) * height *
-                               static_cast<std::int64_t>(sizeof(Sample));
-    if (width < 0 || height < 0 || bytes > stream.Remaining()) {
+    // Compared as a sample count: width · height fits in 64 bits, the byte count may not.
+    const std::int64_t samples = static_cast<std::int64_t>(width) * height;
+    // Neither side may exceed 2^24 either: an empty channel still gets one row pointer per row.
+    constexpr std::int32_t kLargestSide = 1 << 24;
+    if (width < 0 || height < 0 || width > kLargestSide || height > kLargestSide ||
+        samples > stream.Remaining() / static_cast<std::int64_t>(sizeof(Sample))) {
       result = -1;
       break;
     }

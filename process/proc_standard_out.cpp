@@ -124,6 +124,14 @@ int ProcStandardOut::Process(const InputImages& inputs, OutputImages& outputs) {
       outs[k]->gamma = inputs[0]->gamma;
     }
   }
+  // Handlers write every output they declare; one never prepared cannot be written.
+  for (int i = 0; i < OutputCount(); ++i) {
+    if (outs[i] == nullptr) {
+      Message(Name() + "の出力を準備できません。");
+      SetStatus("out?");
+      return 1;
+    }
+  }
   if (reference > kImageTypeCount) {
     Message(Name() + "が処理できません。");
     return 1;
