@@ -15,26 +15,19 @@
 namespace kandrel::testing {
 namespace {
 
-ProcVirtual* Add(ProcModule& module, int processId) {
-  std::unique_ptr<ProcVirtual> p = CreateById(processId);
-  ProcVirtual* raw = p.get();
-  EXPECT_EQ(module.AddProcess(std::move(p)), 0);
-  return raw;
-}
-
 // Two stages of nested modules wired through their ports, siblings and the root's outputs.
 std::unique_ptr<ProcModule> DemoGraph() {
   auto root = std::make_unique<ProcModule>();
   root->SetName("Demo");
-  auto* stageA = static_cast<ProcModule*>(Add(*root, kModuleProcessId));
+  auto* stageA = AddChild<ProcModule>(*root, kModuleProcessId);
   stageA->SetName("Stage A");
-  auto* pass = static_cast<ProcModule*>(Add(*stageA, kModuleProcessId));
+  auto* pass = AddChild<ProcModule>(*stageA, kModuleProcessId);
   pass->SetName("Pass");
   pass->Connect(0, stageA->InputPort(), 0);
   pass->OutputPort()->Connect(0, pass->InputPort(), 0);
   stageA->OutputPort()->Connect(0, pass, 0);
   stageA->OutputPort()->Connect(2, stageA->InputPort(), 1);
-  auto* stageB = static_cast<ProcModule*>(Add(*root, kModuleProcessId));
+  auto* stageB = AddChild<ProcModule>(*root, kModuleProcessId);
   stageB->SetName("Stage B");
   stageB->SetInputCount(2);
   stageB->Connect(0, stageA, 0);
@@ -85,7 +78,7 @@ TEST_F(BatchTest, ArgumentsAreCheckedBeforeAnythingRuns) {
 
 TEST_F(BatchTest, DescriptionIndentsModulesAndListsPortLinks) {
   std::unique_ptr<ProcModule> root = DemoGraph();
-  Add(*root, kTestSourceId)->SetName("Src");
+  AddChild(*root, kTestSourceId)->SetName("Src");
   EXPECT_EQ(DescribeTree(*root),
             "Demo [10003]\n"
             "  Stage A [10003] in=-999,-999,-999\n"
@@ -100,7 +93,7 @@ TEST_F(BatchTest, DescriptionIndentsModulesAndListsPortLinks) {
 
 TEST_F(BatchTest, LoadAndSaveWithoutFramesReproducesTheFile) {
   std::unique_ptr<ProcModule> root = DemoGraph();
-  Add(*root, kTestSourceId);
+  AddChild(*root, kTestSourceId);
   const std::string in = Save(*root, "in.knd");
   root.reset();
   std::string description;
@@ -120,13 +113,13 @@ TEST_F(BatchTest, ExitCodesTellFramesFromFiles) {
   EXPECT_EQ(host.LastMessage(), "最上位階層は親プロセスでなければいけません。");
 
   ProcModule failing;
-  auto* source = Add(failing, kTestSourceId);
-  Add(failing, kTestFailId)->Connect(0, source, 0);
+  auto* source = AddChild(failing, kTestSourceId);
+  AddChild(failing, kTestFailId)->Connect(0, source, 0);
   const std::string failPath = Save(failing, "fail.knd");
   EXPECT_EQ(Run({failPath}), kBatchFrameFailed);
 
   ProcModule still;
-  Add(still, kTestSourceId);
+  AddChild(still, kTestSourceId);
   const std::string stillPath = Save(still, "still.knd");
   host.ClearMessages();
   // Asking for more frames than the graph's frame count raises the end point.
@@ -148,9 +141,9 @@ class FailsAfterThreeFrames : public TestScale {
 TEST_F(BatchTest, FramesDefaultToTheGraphsFrameCount) {
   Catalogue::Instance().Register(KindOf<FailsAfterThreeFrames>(FailsAfterThreeFrames::kId, "Fails"));
   ProcModule root;
-  auto* source = static_cast<TestSource*>(Add(root, kTestSourceId));
+  auto* source = AddChild<TestSource>(root, kTestSourceId);
   source->params.frames = 3;
-  Add(root, FailsAfterThreeFrames::kId)->Connect(0, source, 0);
+  AddChild(root, FailsAfterThreeFrames::kId)->Connect(0, source, 0);
   const std::string path = Save(root, "three.knd");
   EXPECT_EQ(Run({path}), kBatchOk);
   EXPECT_EQ(Run({"--frames", "4", path}), kBatchFrameFailed);

@@ -15,14 +15,6 @@ namespace {
 
 class ModuleTest : public KandrelTest {
  protected:
-  template <class T = ProcVirtual>
-  T* Add(ProcModule& module, int processId) {
-    std::unique_ptr<ProcVirtual> p = CreateById(processId);
-    T* raw = dynamic_cast<T*>(p.get());
-    EXPECT_EQ(module.AddProcess(std::move(p)), 0);
-    return raw;
-  }
-
   static std::vector<ProcVirtual*> Order(const ProcModule& module) {
     std::vector<ProcVirtual*> order;
     for (int i = 0; i < module.ChildCount(); ++i) order.push_back(module.Child(i));
@@ -38,9 +30,9 @@ class ModuleTest : public KandrelTest {
 
 TEST_F(ModuleTest, ChainInsertedBackwardsIsOrderedOnTheFirstPrepare) {
   ProcModule module;
-  ProcVirtual* c = Add(module, kTestScaleId);
-  ProcVirtual* b = Add(module, kTestScaleId);
-  ProcVirtual* a = Add(module, kTestSourceId);
+  ProcVirtual* c = AddChild(module, kTestScaleId);
+  ProcVirtual* b = AddChild(module, kTestScaleId);
+  ProcVirtual* a = AddChild(module, kTestSourceId);
   c->Connect(0, b, 0);
   b->Connect(0, a, 0);
   module.SetModified(false);
@@ -55,10 +47,10 @@ TEST_F(ModuleTest, ChainInsertedBackwardsIsOrderedOnTheFirstPrepare) {
 
 TEST_F(ModuleTest, FullyReversedChainReportsALoopOnceThenOrdersCompletely) {
   ProcModule module;
-  ProcVirtual* d = Add(module, kTestScaleId);
-  ProcVirtual* c = Add(module, kTestScaleId);
-  ProcVirtual* b = Add(module, kTestScaleId);
-  ProcVirtual* a = Add(module, kTestSourceId);
+  ProcVirtual* d = AddChild(module, kTestScaleId);
+  ProcVirtual* c = AddChild(module, kTestScaleId);
+  ProcVirtual* b = AddChild(module, kTestScaleId);
+  ProcVirtual* a = AddChild(module, kTestSourceId);
   d->Connect(0, c, 0);
   c->Connect(0, b, 0);
   b->Connect(0, a, 0);
@@ -77,8 +69,8 @@ TEST_F(ModuleTest, FullyReversedChainReportsALoopOnceThenOrdersCompletely) {
 TEST_F(ModuleTest, MutualFeedLoopsUnlessOneSideIsAFrameDelay) {
   {
     ProcModule module;
-    ProcVirtual* p = Add(module, kTestScaleId);
-    ProcVirtual* q = Add(module, kTestScaleId);
+    ProcVirtual* p = AddChild(module, kTestScaleId);
+    ProcVirtual* q = AddChild(module, kTestScaleId);
     p->Connect(0, q, 0);
     q->Connect(0, p, 0);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -91,8 +83,8 @@ TEST_F(ModuleTest, MutualFeedLoopsUnlessOneSideIsAFrameDelay) {
   TestSource seed(kTestSourceId);
   ASSERT_EQ(seed.Step(), 0);
   ProcModule module;
-  ProcVirtual* p = Add(module, kTestScaleId);
-  ProcVirtual* delay = Add(module, kFrameBufferProcessId);
+  ProcVirtual* p = AddChild(module, kTestScaleId);
+  ProcVirtual* delay = AddChild(module, kFrameBufferProcessId);
   // The delay needs a previous frame to deliver; a seed gives it one.
   delay->Connect(0, &seed, 0);
   ASSERT_EQ(delay->Step(), 0);
@@ -113,9 +105,9 @@ TEST_F(ModuleTest, ModuleInputsAndOutsideLinksImposeNoOrder) {
   ProcModule module;
   module.Connect(0, &outside, 0);
   module.Connect(2, &outside, 0);
-  ProcVirtual* fromInput = Add(module, kTestScaleId);
-  ProcVirtual* mixed = Add(module, kTestAddId);
-  ProcVirtual* last = Add(module, kTestScaleId);
+  ProcVirtual* fromInput = AddChild(module, kTestScaleId);
+  ProcVirtual* mixed = AddChild(module, kTestAddId);
+  ProcVirtual* last = AddChild(module, kTestScaleId);
   fromInput->Connect(0, module.InputPort(), 2);
   mixed->Connect(0, module.InputPort(), 0);
   mixed->Connect(1, &outside, 0);
@@ -130,9 +122,9 @@ TEST_F(ModuleTest, ModuleInputsAndOutsideLinksImposeNoOrder) {
 
 TEST_F(ModuleTest, RemoveAndMoveKeepReferencesSound) {
   ProcModule module;
-  ProcVirtual* source = Add(module, kTestSourceId);
-  ProcVirtual* scale = Add(module, kTestScaleId);
-  ProcVirtual* other = Add(module, kTestScaleId);
+  ProcVirtual* source = AddChild(module, kTestSourceId);
+  ProcVirtual* scale = AddChild(module, kTestScaleId);
+  ProcVirtual* other = AddChild(module, kTestScaleId);
   scale->Connect(0, source, 0);
   module.OutputPort()->Connect(0, other, 0);
 
@@ -153,9 +145,9 @@ TEST_F(ModuleTest, RemoveAndMoveKeepReferencesSound) {
   module.RemoveProcess(0);
   EXPECT_EQ(module.ChildCount(), 0);
 
-  ProcVirtual* p0 = Add(module, kTestSourceId);
-  ProcVirtual* p1 = Add(module, kTestScaleId);
-  ProcVirtual* p2 = Add(module, kTestAddId);
+  ProcVirtual* p0 = AddChild(module, kTestSourceId);
+  ProcVirtual* p1 = AddChild(module, kTestScaleId);
+  ProcVirtual* p2 = AddChild(module, kTestAddId);
   module.MoveProcess(0, 2);
   EXPECT_EQ(Order(module), (std::vector<ProcVirtual*>{p1, p2, p0}));
   module.MoveProcess(2, 0);
@@ -170,7 +162,7 @@ TEST_F(ModuleTest, PortCountsShrinkOnlyOverUnusedPorts) {
   module.Connect(0, &x0, 0);
   module.Connect(1, &x1, 0);
   module.Connect(2, &x2, 0);
-  ProcVirtual* reader = Add(module, kTestScaleId);
+  ProcVirtual* reader = AddChild(module, kTestScaleId);
   reader->Connect(0, module.InputPort(), 1);
 
   EXPECT_EQ(module.SetInputCount(0), 1);
@@ -192,7 +184,7 @@ TEST_F(ModuleTest, PortCountsShrinkOnlyOverUnusedPorts) {
   EXPECT_EQ(x0.GetOutputRefCount(0), 1);
   EXPECT_TRUE(module.IsModified());
 
-  ProcVirtual* inner = Add(module, kTestSourceId);
+  ProcVirtual* inner = AddChild(module, kTestSourceId);
   module.OutputPort()->Connect(2, inner, 0);
   TestScale consumer(kTestScaleId);
   consumer.Connect(0, &module, 1);
@@ -273,14 +265,14 @@ TEST_F(ModuleTest, SelectedOutputsAreCollectedChildByChildThenModuleInputs) {
   ProcModule module;
   module.Connect(0, &outside, 0);
   module.Connect(2, &outside, 0);
-  ProcVirtual* source = Add(module, kTestSourceId);
+  ProcVirtual* source = AddChild(module, kTestSourceId);
   ASSERT_EQ(source->Step(), 0);
-  auto* sub = Add<ProcModule>(module, kModuleProcessId);
+  auto* sub = AddChild<ProcModule>(module, kModuleProcessId);
   for (int k = 0; k < 3; ++k) {
     sub->Connect(k, source, 0);
     sub->OutputPort()->Connect(k, sub->InputPort(), k);
   }
-  Add(module, kTestScaleId);  // never run: its output holds no image
+  AddChild(module, kTestScaleId);  // never run: its output holds no image
 
   ModuleEditor& editor = *module.Editor();
   editor.ClearOutputMarks();
@@ -331,8 +323,8 @@ TEST_F(ModuleTest, PortsForwardImagesTypesAndReferences) {
 
 TEST_F(ModuleTest, ALoopThroughPortsOnlyYieldsNullInsteadOfRecursing) {
   ProcModule parent;
-  auto* first = Add<ProcModule>(parent, kModuleProcessId);
-  auto* second = Add<ProcModule>(parent, kModuleProcessId);
+  auto* first = AddChild<ProcModule>(parent, kModuleProcessId);
+  auto* second = AddChild<ProcModule>(parent, kModuleProcessId);
   first->OutputPort()->Connect(0, first->InputPort(), 0);
   second->OutputPort()->Connect(0, second->InputPort(), 0);
   first->Connect(0, second, 0);
@@ -345,20 +337,20 @@ TEST_F(ModuleTest, ALoopThroughPortsOnlyYieldsNullInsteadOfRecursing) {
 TEST_F(ModuleTest, FrameCountIsTheLongestChildAndAtLeastOne) {
   ProcModule module;
   EXPECT_EQ(module.FrameCount(), 1);
-  Add<TestSource>(module, kTestSourceId)->params.frames = 0;
+  AddChild<TestSource>(module, kTestSourceId)->params.frames = 0;
   EXPECT_EQ(module.FrameCount(), 1);
-  Add<TestSource>(module, kTestSourceId)->params.frames = 7;
-  Add<TestSource>(module, kTestSourceId)->params.frames = 3;
+  AddChild<TestSource>(module, kTestSourceId)->params.frames = 7;
+  AddChild<TestSource>(module, kTestSourceId)->params.frames = 3;
   EXPECT_EQ(module.FrameCount(), 7);
-  auto* sub = Add<ProcModule>(module, kModuleProcessId);
-  Add<TestSource>(*sub, kTestSourceId)->params.frames = 12;
+  auto* sub = AddChild<ProcModule>(module, kModuleProcessId);
+  AddChild<TestSource>(*sub, kTestSourceId)->params.frames = 12;
   EXPECT_EQ(module.FrameCount(), 12);
 }
 
 TEST_F(ModuleTest, ModifiedLooksIntoChildrenButNotIntoPorts) {
   ProcModule root;
-  auto* sub = Add<ProcModule>(root, kModuleProcessId);
-  ProcVirtual* inner = Add(*sub, kTestScaleId);
+  auto* sub = AddChild<ProcModule>(root, kModuleProcessId);
+  ProcVirtual* inner = AddChild(*sub, kTestScaleId);
   MemoryStream stream;
   root.Save(stream);
   EXPECT_FALSE(root.IsModified());
@@ -371,9 +363,9 @@ TEST_F(ModuleTest, ModifiedLooksIntoChildrenButNotIntoPorts) {
 
 TEST_F(ModuleTest, ExecutionStopsAtTheFirstFailingChild) {
   ProcModule module;
-  ProcVirtual* source = Add(module, kTestSourceId);
-  ProcVirtual* failing = Add(module, kTestFailId);
-  ProcVirtual* after = Add(module, kTestScaleId);
+  ProcVirtual* source = AddChild(module, kTestSourceId);
+  ProcVirtual* failing = AddChild(module, kTestFailId);
+  ProcVirtual* after = AddChild(module, kTestScaleId);
   failing->Connect(0, source, 0);
   after->Connect(0, source, 0);
   ASSERT_EQ(module.Reset(), 0);
@@ -396,7 +388,7 @@ TEST_F(ModuleTest, ExecutionStopsAtTheFirstFailingChild) {
 
 TEST_F(ModuleTest, TheTwentyFirstChildIsRefused) {
   ProcModule module;
-  for (int i = 0; i < MAX_PROCESS; ++i) Add(module, kTestSourceId);
+  for (int i = 0; i < MAX_PROCESS; ++i) AddChild(module, kTestSourceId);
   const std::string limit = "一つのサブプロセス内に配置できるプロセスは20個までです。";
   EXPECT_EQ(module.AddProcess(CreateById(kTestSourceId)), 1);
   EXPECT_EQ(host.LastMessage(), limit);
@@ -412,7 +404,7 @@ TEST_F(ModuleTest, LoadingMoreThanTwentyChildrenStopsAtTheTwentyFirst) {
   MemoryStream saved;
   {
     ProcModule module;
-    for (int i = 0; i < MAX_PROCESS; ++i) Add(module, kTestScaleId);
+    for (int i = 0; i < MAX_PROCESS; ++i) AddChild(module, kTestScaleId);
     module.Save(saved);
   }
   // Module ID, two header records, then the child count and 156-byte child records.
@@ -486,7 +478,7 @@ TEST_F(ModuleTest, InsertFileDispatchesOnTheExactExtension) {
 
 TEST_F(ModuleTest, CopyThenPasteInsertsAnEqualProcess) {
   ProcModule module;
-  auto* original = Add<TestSource>(module, kTestSourceId);
+  auto* original = AddChild<TestSource>(module, kTestSourceId);
   original->params.value = 3.5;
   original->params.frames = 6;
   original->params.label = "copied";
@@ -506,7 +498,7 @@ TEST_F(ModuleTest, CopyThenPasteInsertsAnEqualProcess) {
   EXPECT_EQ(pasted.Status(), "Rst");
   EXPECT_EQ(pasted.IconY(), original->IconY() + 54);
 
-  ProcVirtual* unedited = Add(module, kTestScaleId);
+  ProcVirtual* unedited = AddChild(module, kTestScaleId);
   unedited->SetModified(false);
   CopyToBuffer(*unedited);
   EXPECT_FALSE(unedited->IsModified());
@@ -514,7 +506,7 @@ TEST_F(ModuleTest, CopyThenPasteInsertsAnEqualProcess) {
 
 TEST_F(ModuleTest, PastingABitmapCreatesThePasteKind) {
   ProcModule module;
-  CopyToBuffer(*Add(module, kTestScaleId));
+  CopyToBuffer(*AddChild(module, kTestScaleId));
   host.SetClipboardBitmap(true);
   EXPECT_EQ(PasteFromBuffer(module), 1);  // the paste kind is not built here
   EXPECT_EQ(host.LastMessage(), "プロセスID=10012が定義されていません。");

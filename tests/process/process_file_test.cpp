@@ -16,14 +16,6 @@ namespace {
 
 class ProcessFileTest : public KandrelTest {
  protected:
-  template <class T = ProcVirtual>
-  T* Add(ProcModule& module, int processId) {
-    std::unique_ptr<ProcVirtual> p = CreateById(processId);
-    T* raw = dynamic_cast<T*>(p.get());
-    EXPECT_EQ(module.AddProcess(std::move(p)), 0);
-    return raw;
-  }
-
   static std::vector<std::uint8_t> Bytes(ProcVirtual& p) {
     MemoryStream stream;
     p.Save(stream);
@@ -35,18 +27,18 @@ class ProcessFileTest : public KandrelTest {
   std::unique_ptr<ProcModule> NestedGraph() {
     auto root = std::make_unique<ProcModule>();
     root->SetName("ルート　グラフ");
-    auto* source = Add<TestSource>(*root, kTestSourceId);
+    auto* source = AddChild<TestSource>(*root, kTestSourceId);
     source->params.label = "ラベル";
     source->SetIconPosition(90, 20);
-    auto* scale = Add(*root, kTestScaleId);
+    auto* scale = AddChild(*root, kTestScaleId);
     scale->Connect(0, source, 0);
-    auto* sub = Add<ProcModule>(*root, kModuleProcessId);
+    auto* sub = AddChild<ProcModule>(*root, kModuleProcessId);
     sub->Connect(0, source, 0);
     sub->Connect(2, scale, 0);
-    auto* inner = Add(*sub, kTestAddId);
+    auto* inner = AddChild(*sub, kTestAddId);
     inner->Connect(0, sub->InputPort(), 0);
     inner->Connect(1, sub->InputPort(), 2);
-    auto* innerScale = Add(*sub, kTestScaleId);
+    auto* innerScale = AddChild(*sub, kTestScaleId);
     innerScale->Connect(0, inner, 0);
     sub->OutputPort()->Connect(0, innerScale, 0);
     sub->OutputPort()->Connect(1, sub->InputPort(), 0);
@@ -73,13 +65,13 @@ TEST_F(ProcessFileTest, EmptyRootIs476BytesWithUnlinkedOutputPort) {
 
 TEST_F(ProcessFileTest, LinkCodesOfSiblingsAndModuleInputs) {
   ProcModule root;
-  Add(root, kTestSourceId);
-  Add(root, kTestSourceId);
-  auto* twoOutputs = Add<ProcModule>(root, kModuleProcessId);
-  auto* sub = Add<ProcModule>(root, kModuleProcessId);
+  AddChild(root, kTestSourceId);
+  AddChild(root, kTestSourceId);
+  auto* twoOutputs = AddChild<ProcModule>(root, kModuleProcessId);
+  auto* sub = AddChild<ProcModule>(root, kModuleProcessId);
   sub->Connect(0, twoOutputs, 1);
   EXPECT_EQ(root.EncodeLink(sub->GetInputLink(0).source, sub->GetInputLink(0).sourceOutput), 201);
-  auto* inner = Add(*sub, kTestScaleId);
+  auto* inner = AddChild(*sub, kTestScaleId);
   inner->Connect(0, sub->InputPort(), 0);
   EXPECT_EQ(sub->EncodeLink(inner->GetInputLink(0).source, 0), -100);
   EXPECT_EQ(sub->EncodeLink(&root, 0), -999);
@@ -306,8 +298,8 @@ TEST_F(ProcessFileTest, UnknownChildStopsTheLoadAndReturnsThePartialModule) {
   MemoryStream stream;
   {
     ProcModule root;
-    Add(root, kTestScaleId);
-    Add(root, kTestSourceId);
+    AddChild(root, kTestScaleId);
+    AddChild(root, kTestSourceId);
     root.Save(stream);
   }
   std::vector<std::uint8_t> bytes = stream.Bytes();

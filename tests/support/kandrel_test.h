@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "image/byte_stream.h"
+#include "process/catalogue.h"
+#include "process/proc_module.h"
 #include "process/headless_host.h"
 
 namespace kandrel::testing {
@@ -21,6 +23,16 @@ class KandrelTest : public ::testing::Test {
 
   HeadlessHost host;
 };
+
+// Creates a process of the kind and appends it to module; the new child, as T.
+template <class T = ProcVirtual>
+T* AddChild(ProcModule& module, int processId) {
+  std::unique_ptr<ProcVirtual> p = CreateById(processId);
+  T* raw = dynamic_cast<T*>(p.get());
+  EXPECT_NE(raw, nullptr);
+  EXPECT_EQ(module.AddProcess(std::move(p)), 0);
+  return raw;
+}
 
 // A fresh temporary directory, removed with the object.
 class TempDir {
