@@ -65,8 +65,7 @@ std::optional<std::string> HeadlessHost::AskSaveFile(const FileBoxRequest& reque
   return NextFileAnswer(request);
 }
 
-int HeadlessHost::AskQuery(const QueryRequest& request) {
-  queries_.push_back(request);
+int HeadlessHost::AskQuery(const QueryRequest&) {
   if (queryAnswers_.empty()) return -1;
   const int answer = queryAnswers_.front();
   queryAnswers_.pop_front();

@@ -32,7 +32,6 @@ class HeadlessHost : public Host {
   void QueueFileAnswer(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
   void QueueQueryAnswer(int button) { queryAnswers_.push_back(button); }
   const std::vector<FileBoxRequest>& FileBoxesAsked() const { return fileBoxes_; }
-  const std::vector<QueryRequest>& QueriesAsked() const { return queries_; }
   void SetClipboardBitmap(bool present) { clipboardHasBitmap_ = present; }
   int PendingEventCalls() const { return pendingEventCalls_; }
   // Called on every ProcessPendingEvents, as a user's action between frames.
@@ -61,7 +60,6 @@ class HeadlessHost : public Host {
   std::deque<std::optional<std::string>> fileAnswers_;
   std::deque<int> queryAnswers_;
   std::vector<FileBoxRequest> fileBoxes_;
-  std::vector<QueryRequest> queries_;
   bool clipboardHasBitmap_ = false;
   int pendingEventCalls_ = 0;
 };

@@ -131,8 +131,6 @@ class ProcVirtual {
   // Creates the parameter dialog of a kind that has one; called by its constructor.
   void CreateParameterDialog(const std::string& formClass);
   void InstallDialog(std::unique_ptr<ProcessDialog> dialog) { dialog_ = std::move(dialog); }
-  void SetVerilogName(std::string verilogName) { verilogName_ = std::move(verilogName); }
-  void AdvanceFrameCounter() { ++frameCounter_; }
   void ResetFrameCounter() { frameCounter_ = 0; }
   OutputImages& Outputs() { return outputs_; }
   const OutputImages& Outputs() const { return outputs_; }
