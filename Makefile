@@ -3,7 +3,8 @@
 #   make test   install what is missing, build, run the whole suite (plain and sanitized)
 #   make bench  install what is missing, build optimised, run the benchmarks
 
-PACKAGES := cmake ninja-build g++ libgtest-dev libbenchmark-dev
+PACKAGES := cmake ninja-build g++ libgtest-dev libbenchmark-dev \
+  qt6-base-dev libtiff-dev libopencv-core-dev libopencv-imgcodecs-dev
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -1,7 +1,10 @@
 #include "app/batch_runner.h"
 
 #include <charconv>
+#include <cstdio>
+#include <filesystem>
 
+#include "image/tiff_dump.h"
 #include "process/catalogue.h"
 #include "process/headless_host.h"
 #include "process/proc_module.h"
@@ -55,7 +58,27 @@ std::unique_ptr<ProcModule> OpenRoot(const std::string& path, HeadlessHost& host
   return std::unique_ptr<ProcModule>(static_cast<ProcModule*>(loaded.release()));
 }
 
+// Writes every output of the root that holds an image; false (with a message) when one fails.
+bool DumpOutputs(const ProcModule& root, const std::string& directory, int frame, HeadlessHost& host) {
+  for (int k = 0; k < root.OutputCount(); ++k) {
+    const Image* image = root.GetOutput(k);
+    if (image == nullptr) continue;
+    const std::string path = OutputDumpPath(directory, k + 1, frame);
+    if (SaveImageTIFF(*image, path) != 0) {
+      host.ShowMessage(path + " を書き込めません。");
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+std::string OutputDumpPath(const std::string& directory, int output, int frame) {
+  char name[32];
+  std::snprintf(name, sizeof name, "out%d_%04d.tif", output, frame);
+  return (std::filesystem::path(directory) / name).string();
+}
 
 std::optional<BatchOptions> ParseBatchArguments(const std::vector<std::string>& args,
                                                 std::string& error) {
@@ -77,6 +100,12 @@ std::optional<BatchOptions> ParseBatchArguments(const std::vector<std::string>& 
         return std::nullopt;
       }
       options.saveTo = args[++i];
+    } else if (arg == "--out") {
+      if (!hasValue) {
+        error = "--out needs a directory";
+        return std::nullopt;
+      }
+      options.outDirectory = args[++i];
     } else if (arg == "--describe") {
       options.describe = true;
     } else if (arg.starts_with("--") || !options.file.empty()) {
@@ -110,12 +139,22 @@ int RunBatch(const BatchOptions& options, HeadlessHost& host, std::ostream& out)
   // The requested frame count is the end point, as a user would raise it in the controller.
   const int frames = options.frames.value_or(controller.EndPoint());
   controller.SetEndPoint(frames);
+  if (!options.outDirectory.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(options.outDirectory, error);
+    if (error) {
+      host.ShowMessage(options.outDirectory + " を作成できません。" + error.message());
+      return kBatchBadInput;
+    }
+  }
   int result = kBatchOk;
   for (int f = 0; f < frames; ++f) {
     if (controller.StepAll() != 0) {
       result = kBatchFrameFailed;
       break;
     }
+    if (!options.outDirectory.empty() && !DumpOutputs(*root, options.outDirectory, f, host))
+      return kBatchBadInput;
   }
   if (!options.saveTo.empty() && SaveProcessFile(root.get(), options.saveTo).empty())
     return kBatchBadInput;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/batch_runner.h"
+#include "blocks/all_kinds.h"
 #include "process/headless_host.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kandrel: %s\n%s\n", error.c_str(), kBatchUsage);
     return kBatchBadInput;
   }
+  RegisterAllKinds();
   HeadlessHost host;
   host.EchoMessagesTo(stderr);
   SetHost(&host);

@@ -84,5 +84,3 @@ BENCHMARK(BM_FrameworkOverhead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 }  // namespace kandrel
-
-BENCHMARK_MAIN();

@@ -128,6 +128,8 @@ class ProcVirtual {
   // The kind's default name, set by its constructor (not an edit, so not "modified").
   void SetDefaultName(std::string name) { name_ = std::move(name); }
   void SetPortCounts(int inputs, int outputs);
+  // The hardware cell name of the kind, for kinds that have one; set by its constructor.
+  void SetVerilogName(std::string name) { verilogName_ = std::move(name); }
   // Creates the parameter dialog of a kind that has one; called by its constructor.
   void CreateParameterDialog(const std::string& formClass);
   void InstallDialog(std::unique_ptr<ProcessDialog> dialog) { dialog_ = std::move(dialog); }

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "app/batch_runner.h"
+#include "image/tiff_dump.h"
+#include "io/read_file.h"
 #include "process/catalogue.h"
 #include "process/proc_module.h"
 #include "process/process_file.h"
@@ -67,6 +70,8 @@ TEST_F(BatchTest, ArgumentsAreCheckedBeforeAnythingRuns) {
   EXPECT_FALSE(ParseBatchArguments({"--save"}, error));
   EXPECT_FALSE(ParseBatchArguments({"--fast", "a.knd"}, error));
   EXPECT_FALSE(ParseBatchArguments({"a.knd", "b.knd"}, error));
+  EXPECT_FALSE(ParseBatchArguments({"a.knd", "--out"}, error));
+  EXPECT_EQ(ParseBatchArguments({"--out", "d", "a.knd"}, error)->outDirectory, "d");
   const auto options = ParseBatchArguments({"--describe", "--frames", "0", "--save", "o.knd", "a.knd"}, error);
   ASSERT_TRUE(options);
   EXPECT_TRUE(options->describe);
@@ -148,6 +153,58 @@ TEST_F(BatchTest, FramesDefaultToTheGraphsFrameCount) {
   EXPECT_EQ(Run({path}), kBatchOk);
   EXPECT_EQ(Run({"--frames", "4", path}), kBatchFrameFailed);
   Catalogue::Instance().Unregister(FailsAfterThreeFrames::kId);
+}
+
+// Two readers of Int 1ch dumps, each through ToFloat, into an Adder that feeds output 1.
+TEST_F(BatchTest, OutDumpsEveryFrameOfTheRootOutputsWithExactSums) {
+  Int1Image a, b;
+  a.Resize(3, 2);
+  b.Resize(3, 2);
+  const int first[] = {1, -2, 16777216, 7, 0, 100000};
+  const int second[] = {2, 5, 1, -7, 3, 1};
+  for (int i = 0; i < 6; ++i) {
+    a.channels[0][i / 3][i % 3] = first[i];
+    b.channels[0][i / 3][i % 3] = second[i];
+  }
+  ASSERT_EQ(SaveImageTIFF(a, dir.File("a.tif")), 0);
+  ASSERT_EQ(SaveImageTIFF(b, dir.File("b.tif")), 0);
+  std::string graph;
+  {
+    ProcModule root;
+    ProcVirtual* sums[2];
+    for (int k = 0; k < 2; ++k) {
+      auto* reader = AddChild<ProcReadFile>(root, kReadFileProcessId);
+      reader->SetFileName(dir.File(k == 0 ? "a.tif" : "b.tif"));
+      sums[k] = AddChild(root, 10008);
+      sums[k]->Connect(0, reader, 0);
+    }
+    ProcVirtual* adder = AddChild(root, 10022);
+    adder->Connect(0, sums[0], 0);
+    adder->Connect(1, sums[1], 0);
+    root.OutputPort()->Connect(0, adder, 0);
+    graph = Save(root, "sum.knd");
+  }
+  EXPECT_EQ(Run({"--frames", "2", "--out", dir.File("dumps/new"), graph}), kBatchOk);
+  EXPECT_FALSE(std::filesystem::exists(OutputDumpPath(dir.File("dumps/new"), 2, 0)));
+  for (int frame = 0; frame < 2; ++frame) {
+    const std::string dump = OutputDumpPath(dir.File("dumps/new"), 1, frame);
+    ASSERT_EQ(TIFFImageType(dump), kTypeFloat1) << dump;
+    Float1Image sum;
+    ASSERT_EQ(LoadImageTIFF(sum, dump), 0);
+    for (int i = 0; i < 6; ++i)
+      EXPECT_EQ(sum.channels[0][i / 3][i % 3],
+                static_cast<float>(static_cast<float>(first[i]) + static_cast<float>(second[i])));
+  }
+  EXPECT_EQ(OutputDumpPath("d", 3, 12), "d/out3_0012.tif");
+
+  // The real executable writes the same files.
+  const std::string command = std::string(KANDREL_BINARY) + " --batch --frames 1 --out " +
+                              dir.File("dumps/exe") + " " + graph + " 2>/dev/null";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(OutputDumpPath(dir.File("dumps/exe"), 1, 0)),
+            ReadFileBytes(OutputDumpPath(dir.File("dumps/new"), 1, 0)));
+  WriteFileBytes(dir.File("blocked"), {1});
+  EXPECT_EQ(Run({"--out", dir.File("blocked/sub"), graph}), kBatchBadInput);
 }
 
 TEST_F(BatchTest, BundledDemoHoldsTheDemoGraph) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "blocks/all_kinds.h"
 #include "tests/support/kandrel_test.h"
 #include "tests/support/test_kinds.h"
 
@@ -35,6 +36,7 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  kandrel::RegisterAllKinds();
   kandrel::testing::RegisterTestKinds();
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,70 @@
+#include "image/picture.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QString>
+
+namespace kandrel {
+
+struct Picture::Impl {
+  QImage image;
+};
+
+Picture::Picture() : impl_(std::make_unique<Impl>()) {}
+Picture::~Picture() = default;
+Picture::Picture(Picture&&) noexcept = default;
+Picture& Picture::operator=(Picture&&) noexcept = default;
+
+bool Picture::Load(const std::string& path) {
+  QImageReader reader(QString::fromStdString(path));
+  reader.setAutoTransform(false);
+  QImage decoded;
+  if (!reader.read(&decoded) || decoded.isNull()) return false;
+  // Palette, grey, 16-bit and alpha pictures all become 8-bit RGB; alpha is dropped, not blended.
+  impl_->image = decoded.convertToFormat(QImage::Format_RGB32);
+  return !impl_->image.isNull();
+}
+
+bool Picture::SaveBmp(const std::string& path) const {
+  return !impl_->image.isNull() && impl_->image.save(QString::fromStdString(path), "BMP");
+}
+
+void Picture::Create(int width, int height) { impl_->image = QImage(width, height, QImage::Format_RGB32); }
+
+int Picture::Width() const { return impl_->image.width(); }
+int Picture::Height() const { return impl_->image.height(); }
+std::uint8_t* Picture::ScanLine(int y) { return impl_->image.scanLine(y); }
+const std::uint8_t* Picture::ScanLine(int y) const { return impl_->image.constScanLine(y); }
+
+void PlanesToPicture(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2, Picture& picture) {
+  picture.Create(p0.Width(), p0.Height());
+  for (int y = 0; y < p0.Height(); ++y) {
+    std::uint8_t* line = picture.ScanLine(y);
+    for (int x = 0; x < p0.Width(); ++x, line += 4) {
+      line[0] = p2[y][x];
+      line[1] = p1[y][x];
+      line[2] = p0[y][x];
+      line[3] = 0xFF;
+    }
+  }
+}
+
+void PictureToPlanes(const Picture& picture, IntArray& a0, IntArray& a1, IntArray& a2) {
+  const int width = picture.Width(), height = picture.Height();
+  a0.Resize(width, height);
+  a1.Resize(width, height);
+  a2.Resize(width, height);
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* line = picture.ScanLine(y);
+    int* r = a0[y];
+    int* g = a1[y];
+    int* b = a2[y];
+    for (int x = 0; x < width; ++x, line += 4) {
+      b[x] = line[0];
+      g[x] = line[1];
+      r[x] = line[2];
+    }
+  }
+}
+
+}  // namespace kandrel

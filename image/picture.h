@@ -1,0 +1,43 @@
+// The platform bitmap: a picture of 32-bit pixels (bytes blue, green, red, unused) that the
+// picture codecs decode from BMP, JPEG, PNG and GIF files and encode as BMP. Qt's QImage stands
+// behind it; no other image code sees Qt.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "image/array2d.h"
+
+namespace kandrel {
+
+class Picture {
+ public:
+  Picture();
+  ~Picture();
+  Picture(Picture&&) noexcept;
+  Picture& operator=(Picture&&) noexcept;
+
+  // Decodes a picture file (the first frame of an animated GIF); false when it cannot.
+  bool Load(const std::string& path);
+  bool SaveBmp(const std::string& path) const;
+  // A picture of width × height pixels with undefined contents.
+  void Create(int width, int height);
+
+  int Width() const;
+  int Height() const;
+  bool IsEmpty() const { return Width() == 0 || Height() == 0; }
+  std::uint8_t* ScanLine(int y);
+  const std::uint8_t* ScanLine(int y) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// A picture of p0's size with red = p0, green = p1, blue = p2 (all of p0's size).
+void PlanesToPicture(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2, Picture& picture);
+// The picture's red, green and blue (0..255) into three arrays of its size.
+void PictureToPlanes(const Picture& picture, IntArray& a0, IntArray& a1, IntArray& a2);
+
+}  // namespace kandrel
