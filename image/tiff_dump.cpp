@@ -9,6 +9,9 @@
 #include <memory>
 #include <new>
 #include <type_traits>
+#include <vector>
+
+#include <unistd.h>
 
 namespace kandrel {
 namespace {
@@ -51,23 +54,29 @@ bool ChannelsMatch(const L& image) {
                      [&](const auto& c) { return c.SameSize(image.channels[0]); });
 }
 
-// A dump stores the channels' samples interleaved per pixel. Both passes go pixel by pixel, so
-// that every sample is read and written once, in address order on both sides.
+// A dump stores the channels' samples interleaved per pixel. Both directions go pixel by pixel
+// over a band of rows, so that every sample is read and written once while the band is cached.
+// Samples [first, first + count) of every channel into their interleaved form.
 template <class L>
-void Interleave(const L& image, typename L::Sample* out) {
+void Interleave(const L& image, std::size_t first, std::size_t count, typename L::Sample* out) {
   std::array<const typename L::Sample*, L::kChannels> in;
-  for (int c = 0; c < L::kChannels; ++c) in[c] = image.channels[c].Data();
-  for (std::size_t i = 0; i < image.channels[0].SampleCount(); ++i)
+  for (int c = 0; c < L::kChannels; ++c) in[c] = image.channels[c].Data() + first;
+  for (std::size_t i = 0; i < count; ++i)
     for (int c = 0; c < L::kChannels; ++c) *out++ = in[c][i];
 }
 
-template <class L>
-void Deinterleave(const typename L::Sample* in, L& image) {
-  std::array<typename L::Sample*, L::kChannels> out;
-  for (int c = 0; c < L::kChannels; ++c) out[c] = image.channels[c].Data();
-  for (std::size_t i = 0; i < image.channels[0].SampleCount(); ++i)
-    for (int c = 0; c < L::kChannels; ++c) out[c][i] = *in++;
+// Samples [first, first + count) of every channel from their interleaved form.
+template <class Sample, class Array, std::size_t N>
+void Deinterleave(const Sample* in, std::size_t first, std::size_t count,
+                  std::array<Array, N>& channels) {
+  std::array<Sample*, N> out;
+  for (std::size_t c = 0; c < N; ++c) out[c] = channels[c].Data() + first;
+  for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t c = 0; c < N; ++c) out[c][i] = *in++;
 }
+
+// Rows interleaved per write: a band that stays in the cache.
+constexpr std::size_t kBandBytes = 256 * 1024;
 
 template <class L>
 int Save(const L& image, const std::string& fileName) {
@@ -78,15 +87,6 @@ int Save(const L& image, const std::string& fileName) {
   if (image.Width() == 0 || image.Height() == 0) return -1;
   const int width = image.Width();
   const int height = image.Height();
-  const std::size_t pixels = image.channels[0].SampleCount();
-  std::unique_ptr<typename Layout::Sample[]> buffer;
-  try {
-    buffer = std::make_unique_for_overwrite<typename Layout::Sample[]>(pixels * Layout::kChannels);
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
-  Interleave(image, buffer.get());
-
   TiffFile tif = OpenQuietly(fileName, "w");
   if (tif == nullptr) return -1;
   TIFF* t = tif.get();
@@ -101,15 +101,81 @@ int Save(const L& image, const std::string& fileName) {
       TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) == 1 &&
       TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, Layout::kSampleFormat) == 1;
   if (!tagged) return -1;
-  const tmsize_t bytes =
-      static_cast<tmsize_t>(pixels * Layout::kChannels * sizeof(typename Layout::Sample));
-  if (TIFFWriteEncodedStrip(t, 0, buffer.get(), bytes) < 0) return -1;
+  // The one strip of the dump, appended band by band. Uncompressed, in the host's byte order, the
+  // encoded strip is the samples themselves, so raw writes give the bytes an encoded write would.
+  const std::size_t rowSamples = std::size_t{static_cast<std::uint32_t>(width)} * Layout::kChannels;
+  const std::size_t bandRows =
+      std::max<std::size_t>(1, kBandBytes / (rowSamples * sizeof(typename Layout::Sample)));
+  std::vector<typename Layout::Sample> band;
+  try {
+    band.resize(std::min<std::size_t>(bandRows, height) * rowSamples);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  for (std::size_t row = 0; row < static_cast<std::size_t>(height); row += bandRows) {
+    const std::size_t rows = std::min<std::size_t>(bandRows, height - row);
+    Interleave(image, row * width, rows * width, band.data());
+    const auto bytes = static_cast<tmsize_t>(rows * rowSamples * sizeof(typename Layout::Sample));
+    if (TIFFWriteRawStrip(t, 0, band.data(), bytes) != bytes) return -1;
+  }
   return 0;
 }
 
 // Compressed strips expand, but a hostile header must not size our allocation freely: no
 // LZW, Deflate or PackBits strip decodes to more than this many times its bytes.
 constexpr std::uint64_t kMaxExpansion = 4096;
+
+// Reads `bytes` bytes at `offset` of the open file, retrying short reads.
+bool ReadAt(int descriptor, std::uint64_t offset, void* into, std::size_t bytes) {
+  auto* at = static_cast<std::uint8_t*>(into);
+  while (bytes > 0) {
+    const ssize_t got = pread(descriptor, at, bytes, static_cast<off_t>(offset));
+    if (got <= 0) return false;
+    at += got;
+    offset += static_cast<std::uint64_t>(got);
+    bytes -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+// Fills the image's channels, already sized, from the strips whose layout Load has checked.
+// Uncompressed samples in our byte order are read straight from the file a band at a time
+// (libtiff would first map and copy the whole strip); anything else goes through its decoder.
+template <class L>
+bool ReadStrips(TIFF* t, L& image, std::uint32_t rowsPerStrip, bool decode) {
+  using Sample = typename L::Sample;
+  const auto height = static_cast<std::uint32_t>(image.Height());
+  const auto width = static_cast<std::size_t>(image.Width());
+  const std::size_t rowBytes = width * L::kChannels * sizeof(Sample);
+  const auto bandRows = decode ? rowsPerStrip
+                               : static_cast<std::uint32_t>(
+                                     std::clamp<std::size_t>(kBandBytes / rowBytes, 1, rowsPerStrip));
+  std::vector<Sample> band;
+  try {
+    band.resize(std::size_t{bandRows} * width * L::kChannels);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (std::uint32_t row = 0; row < height; row += rowsPerStrip) {
+    const std::uint32_t stripRows = std::min(rowsPerStrip, height - row);
+    const std::uint32_t strip = TIFFComputeStrip(t, row, 0);
+    if (decode) {
+      // A short strip would leave samples undefined: refused like a failed one.
+      const tmsize_t size = TIFFVStripSize(t, stripRows);
+      if (TIFFReadEncodedStrip(t, strip, band.data(), size) != size) return false;
+      Deinterleave(band.data(), row * width, stripRows * width, image.channels);
+      continue;
+    }
+    const std::uint64_t offset = TIFFGetStrileOffset(t, strip);
+    for (std::uint32_t done = 0; done < stripRows; done += bandRows) {
+      const std::uint32_t rows = std::min(bandRows, stripRows - done);
+      if (!ReadAt(TIFFFileno(t), offset + done * rowBytes, band.data(), rows * rowBytes))
+        return false;
+      Deinterleave(band.data(), (row + done) * width, rows * width, image.channels);
+    }
+  }
+  return true;
+}
 
 template <class L>
 int Load(L& image, const std::string& fileName) {
@@ -118,8 +184,8 @@ int Load(L& image, const std::string& fileName) {
   std::error_code error;
   const std::uint64_t fileSize = std::filesystem::file_size(fileName, error);
   if (error) return -1;
-  // Strips as stored ("c": libtiff does not split a large one), so that a dump is read in one call.
-  TiffFile tif = OpenQuietly(fileName, "rc");
+  // Strips as stored ("c": not chopped) and read with read(), not mapped ("m").
+  TiffFile tif = OpenQuietly(fileName, "rcm");
   if (tif == nullptr) return -1;
   TIFF* t = tif.get();
 
@@ -165,30 +231,17 @@ int Load(L& image, const std::string& fileName) {
     if (rows * rowBytes > stored * (compressed ? kMaxExpansion : 1)) return -1;
   }
 
-  const std::size_t pixels = std::size_t{width} * height;
-  std::unique_ptr<Sample[]> buffer;
-  try {
-    buffer = std::make_unique_for_overwrite<Sample[]>(pixels * Layout::kChannels);
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
-  auto* bytes = reinterpret_cast<std::uint8_t*>(buffer.get());
-  for (std::uint32_t row = 0; row < height; row += rowsPerStrip) {
-    const std::uint32_t rows = std::min(rowsPerStrip, height - row);
-    const tmsize_t size = TIFFVStripSize(t, rows);
-    // A short strip would leave samples undefined: refused like a failed one.
-    if (TIFFReadEncodedStrip(t, TIFFComputeStrip(t, row, 0), bytes + row * rowBytes, size) != size)
-      return -1;
-  }
-  tif.reset();
-
   try {
     for (auto& channel : image.channels)
       channel.Resize(static_cast<int>(width), static_cast<int>(height));
   } catch (const std::exception&) {
     return -1;
   }
-  Deinterleave(buffer.get(), image);
+  // A strip that fails half way must not leave a mix of old and new samples behind.
+  if (!ReadStrips(t, image, rowsPerStrip, compressed || TIFFIsByteSwapped(t))) {
+    for (auto& channel : image.channels) channel.Resize(0, 0);
+    return -1;
+  }
   return 0;
 }
 

@@ -11,7 +11,8 @@ namespace kandrel {
 int SaveImageTIFF(const Image& image, const std::string& fileName);
 // The image type id (1..6) a TIFF file maps to, or 0 (also for ordinary unsigned files).
 int TIFFImageType(const std::string& fileName);
-// Reads into an image whose type was chosen with TIFFImageType; resets its view either way.
+// Reads into an image whose type was chosen with TIFFImageType; resets its view either way. A
+// file refused while its samples are read leaves the image empty, never half overwritten.
 int LoadImageTIFF(Image& image, const std::string& fileName);
 
 }  // namespace kandrel

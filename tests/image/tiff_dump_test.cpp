@@ -90,10 +90,11 @@ struct Layout {
   std::uint32_t rowsPerStrip = 0;  // 0: the whole image
   std::uint16_t compression = COMPRESSION_NONE;
   bool tiled = false;
+  bool bigEndian = false;
 };
 
 void WriteTiff(const std::string& path, const Layout& l, const void* pixels) {
-  Tiff tif(TIFFOpen(path.c_str(), "w"));
+  Tiff tif(TIFFOpen(path.c_str(), l.bigEndian ? "wb" : "wl"));
   ASSERT_NE(tif, nullptr);
   TIFF* t = tif.get();
   TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(l.width));
@@ -245,8 +246,13 @@ TEST(TiffDumpTest, ReadsStripByStripWhateverTheStripLayout) {
       dir, {.width = 9, .height = 10, .rowsPerStrip = 4, .compression = COMPRESSION_ADOBE_DEFLATE});
   ExpectReadsLayout<Float3Image>(dir,
                                  {.width = 64, .height = 50, .compression = COMPRESSION_PACKBITS});
-  // A large uncompressed strip, which libtiff may split into smaller ones as it reads.
-  ExpectReadsLayout<Float1Image>(dir, {.width = 700, .height = 90});
+  // Uncompressed strips larger than the band that is read at a time, the last band short.
+  ExpectReadsLayout<Float1Image>(dir, {.width = 700, .height = 190});
+  ExpectReadsLayout<Complex3Image>(dir, {.width = 2000, .height = 25, .rowsPerStrip = 12});
+  // Samples in the other byte order must be swapped, not copied.
+  ExpectReadsLayout<Float3Image>(dir, {.width = 5, .height = 10, .rowsPerStrip = 3, .bigEndian = true});
+  ExpectReadsLayout<Complex1Image>(dir, {.width = 6, .height = 4, .bigEndian = true});
+  ExpectReadsLayout<Int3Image>(dir, {.width = 6, .height = 4, .bigEndian = true});
 }
 
 // Little-endian IFD editing on the bytes of a small dump (libtiff writes the IFD after the data).
@@ -386,13 +392,23 @@ TEST(TiffDumpTest, TruncatedAndHostileFilesAreRefused) {
       EXPECT_EQ(result, -1) << "prefix " << n;
     EXPECT_LE(TIFFImageType(bad), kTypeComplex3);
   }
-  for (std::size_t i = 0; i < bytes.size(); ++i) {  // every byte damaged in turn: no crash
+  // Every byte damaged in turn: no crash, and a failed load into an image of the same size
+  // leaves it either untouched or empty, never half overwritten.
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
     Bytes damaged = bytes;
     damaged[i] ^= 0xA5;
     WriteFileBytes(bad, damaged);
     Complex3Image loaded;
+    loaded.Resize(image.Width(), image.Height());
+    loaded.Fill(7);
+    Complex3Image untouched;
+    untouched.Resize(image.Width(), image.Height());
+    untouched.Fill(7);
     const int result = LoadImageTIFF(loaded, bad);
     EXPECT_TRUE(result == 0 || result == -1);
+    if (result == -1 && loaded.Width() != 0) {
+      EXPECT_TRUE(SameBits(untouched, loaded)) << "byte " << i;
+    }
     EXPECT_EQ(loaded.view, (ViewRect{0, 0, loaded.Width(), loaded.Height()}));
   }
 
