@@ -4,7 +4,7 @@
 #   make bench  install what is missing, build optimised, run the benchmarks
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libbenchmark-dev \
-  qt6-base-dev libtiff-dev libopencv-core-dev libopencv-imgcodecs-dev
+  qt6-base-dev libtiff-dev libopencv-core-dev libopencv-imgcodecs-dev libopencv-imgproc-dev
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

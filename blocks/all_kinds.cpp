@@ -1,15 +1,21 @@
 #include "blocks/all_kinds.h"
 
+#include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
+#include "blocks/pixel/color_space.h"
 #include "blocks/pixel/type_conversion.h"
 #include "io/read_file.h"
+#include "io/save_file.h"
 
 namespace kandrel {
 
 void RegisterAllKinds() {
   RegisterReadFileKinds();
+  RegisterSaveFileKinds();
   RegisterArithmeticKinds();
   RegisterTypeConversionKinds();
+  RegisterColorSpaceKinds();
+  RegisterResizeKinds();
 }
 
 }  // namespace kandrel

@@ -10,12 +10,15 @@
 namespace kandrel {
 
 class Image;
+class ImageDisplay;
 
 class ImageWindow {
  public:
   virtual ~ImageWindow() = default;
   // Recomputes the display from the samples (recompute) or only re-tone-maps, and repaints.
   virtual void Refresh(bool recompute) = 0;
+  // What the window shows, as of the last Refresh.
+  virtual ImageDisplay& Display() = 0;
   // Shows the window and brings it to the front (or activates its page when docked).
   virtual void Show() = 0;
   virtual void Hide() = 0;

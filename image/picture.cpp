@@ -1,5 +1,7 @@
 #include "image/picture.h"
 
+#include <cstring>
+
 #include <QImage>
 #include <QImageReader>
 #include <QString>
@@ -29,7 +31,13 @@ bool Picture::SaveBmp(const std::string& path) const {
   return !impl_->image.isNull() && impl_->image.save(QString::fromStdString(path), "BMP");
 }
 
-void Picture::Create(int width, int height) { impl_->image = QImage(width, height, QImage::Format_RGB32); }
+void Picture::Create(int width, int height) {
+  // A display refreshed many times a second keeps its bitmap instead of reallocating it.
+  QImage& image = impl_->image;
+  if (image.width() == width && image.height() == height && image.format() == QImage::Format_RGB32)
+    return;
+  image = QImage(width, height, QImage::Format_RGB32);
+}
 
 int Picture::Width() const { return impl_->image.width(); }
 int Picture::Height() const { return impl_->image.height(); }
@@ -40,11 +48,13 @@ void PlanesToPicture(const ByteArray& p0, const ByteArray& p1, const ByteArray& 
   picture.Create(p0.Width(), p0.Height());
   for (int y = 0; y < p0.Height(); ++y) {
     std::uint8_t* line = picture.ScanLine(y);
-    for (int x = 0; x < p0.Width(); ++x, line += 4) {
-      line[0] = p2[y][x];
-      line[1] = p1[y][x];
-      line[2] = p0[y][x];
-      line[3] = 0xFF;
+    const std::uint8_t* r = p0[y];
+    const std::uint8_t* g = p1[y];
+    const std::uint8_t* b = p2[y];
+    // Whole 0xffRRGGBB pixels at a time, as the 32-bit bitmap stores them.
+    for (int x = 0; x < p0.Width(); ++x) {
+      const std::uint32_t pixel = 0xFF000000u | std::uint32_t{r[x]} << 16 | std::uint32_t{g[x]} << 8 | b[x];
+      std::memcpy(line + 4 * x, &pixel, 4);
     }
   }
 }

@@ -1,12 +1,12 @@
 #include "io/read_file.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "image/hdr_image.h"
 #include "image/picture.h"
 #include "image/tiff_dump.h"
+#include "io/frame_names.h"
 #include "io/yuv10.h"
 #include "process/catalogue.h"
 #include "process/param_record.h"
@@ -19,26 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kImageFilter = "画像|*.bmp;*.jpg;*.png;*.gif;*.hdr;*.tif;*.yuv10;|全て|*.*";
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-struct NameParts {
-  std::string directory;  // with its trailing separator
-  std::string base;
-  std::string extension;  // as written, from the last "."
-};
-
-NameParts Split(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  const std::string extension = ExtensionOf(path);
-  return {path.substr(0, nameStart),
-          path.substr(nameStart, path.size() - nameStart - extension.size()), extension};
-}
 
 bool IsPictureExtension(const std::string& extension) {
   return extension == ".bmp" || extension == ".jpg" || extension == ".png" || extension == ".gif";
@@ -53,7 +33,7 @@ ProcReadFile::ProcReadFile(int processId) : ProcStandardOut(processId) {
 }
 
 bool ProcReadFile::InferOutputTypes(const TypeList&, TypeList& outTypes) {
-  const std::string extension = Lower(ExtensionOf(params.fileName));
+  const std::string extension = LowerCase(ExtensionOf(params.fileName));
   if (IsPictureExtension(extension) || extension == ".yuv10")
     outTypes[0] = kTypeInt3;
   else if (extension == ".hdr")
@@ -67,13 +47,9 @@ bool ProcReadFile::InferOutputTypes(const TypeList&, TypeList& outTypes) {
 
 std::string ProcReadFile::FrameFileName(int frameIndex) const {
   if (!params.numbered) return params.fileName;
-  NameParts parts = Split(params.fileName);
-  const std::string number = std::to_string(static_cast<long long>(frameIndex) + params.firstNumber);
-  if (parts.base.size() >= number.size())
-    parts.base.replace(parts.base.size() - number.size(), number.size(), number);
-  else
-    parts.base = number;
-  const std::string path = parts.directory + parts.base + Lower(parts.extension);
+  NameParts parts = SplitFileName(params.fileName);
+  parts.base = NumberedBase(parts.base, static_cast<long long>(frameIndex) + params.firstNumber);
+  const std::string path = parts.directory + parts.base + LowerCase(parts.extension);
   // On a case-sensitive file system "A000.BMP" is not "A000.bmp": keep the written case when
   // only that file exists.
   std::error_code error;
@@ -101,14 +77,14 @@ int ProcReadFile::Process(const InputImages&, OutputImages& outputs) {
     Message(Name() + "がファイル" + path + "を読み込めません。");
     return 1;
   }
-  const NameParts parts = Split(path);
-  output->name = parts.base + Lower(parts.extension);
+  const NameParts parts = SplitFileName(path);
+  output->name = parts.base + LowerCase(parts.extension);
   output->ResetView();
   return 0;
 }
 
 int ProcReadFile::ReadInto(Image& output, const std::string& path) {
-  const std::string extension = Lower(ExtensionOf(path));
+  const std::string extension = LowerCase(ExtensionOf(path));
   if (IsPictureExtension(extension) || extension == ".yuv10") {
     auto* rgb = As<Int3Image>(&output);
     if (rgb == nullptr) return -1;
@@ -150,20 +126,13 @@ int ProcReadFile::ResetOutputs(OutputImages& outputs) {
 
 int ProcReadFile::SaveParams(ByteStream& stream) {
   ProcStandardOut::SaveParams(stream);
-  Params stored = params;
-  stored.fileName = StoredPath(params.fileName);
-  WriteRecord(stream, stored);
+  WriteRecordWithPath(stream, params);
   return 0;
 }
 
 int ProcReadFile::LoadParams(ByteStream& stream) {
   const int header = ProcStandardOut::LoadParams(stream);
-  Params stored = params;
-  stored.fileName = StoredPath(params.fileName);
-  const int record = ReadRecord(stream, stored);
-  params = stored;
-  params.fileName = ResolvePath(stored.fileName);
-  return header | record;
+  return header | ReadRecordWithPath(stream, params);
 }
 
 void ProcReadFile::SetFileName(const std::string& name) {

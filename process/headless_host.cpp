@@ -45,8 +45,8 @@ std::unique_ptr<ModuleEditor> HeadlessHost::CreateModuleEditor(ProcModule& modul
   return std::make_unique<HeadlessModuleEditor>(module);
 }
 
-std::unique_ptr<ImageWindow> HeadlessHost::CreateImageWindow(Image&) {
-  return std::make_unique<HeadlessImageWindow>();
+std::unique_ptr<ImageWindow> HeadlessHost::CreateImageWindow(Image& image) {
+  return std::make_unique<HeadlessImageWindow>(image);
 }
 
 std::optional<std::string> HeadlessHost::NextFileAnswer(const FileBoxRequest& request) {
@@ -77,12 +77,24 @@ void HeadlessHost::ProcessPendingEvents() {
   if (onPendingEvents) onPendingEvents();
 }
 
-HeadlessImageWindow::HeadlessImageWindow()
-    : slot_(ImageWindowRegistry::Instance().Register(this)) {}
+HeadlessImageWindow::HeadlessImageWindow(Image& image)
+    : slot_(ImageWindowRegistry::Instance().Register(this)), display_(image) {}
 
 HeadlessImageWindow::~HeadlessImageWindow() { ImageWindowRegistry::Instance().Unregister(slot_); }
 
-void HeadlessImageWindow::Refresh(bool) { ++refreshCount_; }
+void HeadlessImageWindow::Refresh(bool recompute) {
+  if (recompute)
+    pending_ = Pending::kRecompute;
+  else if (pending_ == Pending::kNothing)
+    pending_ = Pending::kToneMapping;
+  ++refreshCount_;
+}
+
+ImageDisplay& HeadlessImageWindow::Display() {
+  if (pending_ != Pending::kNothing) display_.Refresh(pending_ == Pending::kRecompute);
+  pending_ = Pending::kNothing;
+  return display_;
+}
 
 void HeadlessImageWindow::Show() {
   visible_ = true;

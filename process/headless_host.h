@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "image/display.h"
 #include "process/host.h"
 
 namespace kandrel {
@@ -97,12 +98,15 @@ class HeadlessModuleEditor : public ModuleEditor {
   int refreshCount_ = 0;
 };
 
-// A stand-in image window: takes a numbered slot like a real one and tracks visibility.
+// A stand-in image window: takes a numbered slot like a real one, tracks visibility and gives
+// the same display a real window would paint. Nobody looks at it, so the display is brought up to
+// date only when it is asked for (by a BMP saver, say), from the samples of that moment.
 class HeadlessImageWindow : public ImageWindow {
  public:
-  HeadlessImageWindow();
+  explicit HeadlessImageWindow(Image& image);
   ~HeadlessImageWindow() override;
   void Refresh(bool recompute) override;
+  ImageDisplay& Display() override;
   void Show() override;
   void Hide() override { visible_ = false; }
   bool IsVisible() const override { return visible_; }
@@ -110,9 +114,13 @@ class HeadlessImageWindow : public ImageWindow {
   int RefreshCount() const { return refreshCount_; }
 
  private:
+  enum class Pending { kNothing, kToneMapping, kRecompute };
+
   int slot_;
   bool visible_ = false;
   int refreshCount_ = 0;
+  Pending pending_ = Pending::kNothing;
+  ImageDisplay display_;
 };
 
 }  // namespace kandrel

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "process/param_record.h"
 #include "process/proc_virtual.h"
 
 namespace kandrel {
@@ -26,6 +27,23 @@ void SetLastUsedDirectory(const std::string& directory);
 std::string StoredPath(const std::string& absolutePath);
 // A stored path made absolute against the last-used directory ("\" and "/" both separate).
 std::string ResolvePath(const std::string& storedPath);
+
+// Parameter records whose fileName field is absolute in memory and stored relative.
+template <class Params>
+void WriteRecordWithPath(ByteStream& stream, const Params& params) {
+  Params stored = params;
+  stored.fileName = StoredPath(params.fileName);
+  WriteRecord(stream, stored);
+}
+template <class Params>
+int ReadRecordWithPath(ByteStream& stream, Params& params) {
+  Params stored = params;
+  stored.fileName = StoredPath(params.fileName);
+  const int result = ReadRecord(stream, stored);
+  params = stored;
+  params.fileName = ResolvePath(stored.fileName);
+  return result;
+}
 
 // Reads the process in path (asks for a file when path is empty). Null when cancelled, when the
 // file cannot be opened, or when it is truncated or corrupt (with a message naming the file).

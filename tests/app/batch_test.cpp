@@ -8,7 +8,9 @@
 
 #include "app/batch_runner.h"
 #include "image/tiff_dump.h"
+#include "image/picture.h"
 #include "io/read_file.h"
+#include "io/save_file.h"
 #include "process/catalogue.h"
 #include "process/proc_module.h"
 #include "process/process_file.h"
@@ -205,6 +207,44 @@ TEST_F(BatchTest, OutDumpsEveryFrameOfTheRootOutputsWithExactSums) {
             ReadFileBytes(OutputDumpPath(dir.File("dumps/new"), 1, 0)));
   WriteFileBytes(dir.File("blocked"), {1});
   EXPECT_EQ(Run({"--out", dir.File("blocked/sub"), graph}), kBatchBadInput);
+}
+
+TEST_F(BatchTest, ASaverBesideTheGraphWritesWhatTheWindowWouldShow) {
+  // A picture in colours a YCrCb round trip cannot blur, read, converted to YCrCb and saved as
+  // BMP: the window converts back, so the BMP shows the original colours.
+  const int colours[][3] = {{255, 0, 0}, {0, 200, 40}, {30, 60, 250}, {128, 128, 128}};
+  Picture source;
+  source.Create(4, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x)
+      for (int c = 0; c < 3; ++c) source.ScanLine(y)[4 * x + 2 - c] = static_cast<std::uint8_t>(colours[x][c]);
+  std::filesystem::create_directories(dir.File("made"));
+  ASSERT_TRUE(source.SaveBmp(dir.File("made/in.bmp")));
+  {
+    ProcModule root;
+    auto* reader = AddChild<ProcReadFile>(root, kReadFileProcessId);
+    reader->SetFileName(dir.File("made/in.bmp"));
+    ProcVirtual* toYCrCb = AddChild(root, 10017);
+    toYCrCb->Connect(0, reader, 0);
+    auto* saver = AddChild<ProcSaveFile>(root, kSaveFileProcessId);
+    saver->params.fileName = dir.File("made/shown.png");
+    saver->params.format = ProcSaveFile::kBmp;
+    saver->Connect(0, toYCrCb, 0);
+    ASSERT_FALSE(SaveProcessFile(&root, dir.File("made/graph.knd")).empty());
+  }
+  // Moved elsewhere with its picture, the graph reads and writes beside itself.
+  std::filesystem::create_directories(dir.File("moved"));
+  for (const char* name : {"graph.knd", "in.bmp"})
+    std::filesystem::copy_file(dir.File(std::string("made/") + name), dir.File(std::string("moved/") + name));
+  ASSERT_EQ(Run({"--frames", "1", dir.File("moved/graph.knd")}), kBatchOk);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("made/shown.bmp")));
+  Picture written;
+  ASSERT_TRUE(written.Load(dir.File("moved/shown.bmp")));
+  ASSERT_EQ(written.Width(), 4);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x)
+      for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(written.ScanLine(y)[4 * x + 2 - c], colours[x][c], 1) << x << "," << c;
 }
 
 TEST_F(BatchTest, BundledDemoHoldsTheDemoGraph) {

@@ -1,0 +1,124 @@
+// Colour converters: each maps one colour triple (three channel samples at one position) to
+// another, for Int and Float data. The colour-space processes and the image display use them.
+// Channel order is the order of the names: YCrCb = (Y, Cr, Cb), HSV = (H, S, V), and so on.
+//
+// Float mappings work in double and store each result as float. Int mappings convert the
+// samples to float (scaled where the converter says so), apply the float mapping and round each
+// result half away from zero, saturating at the ends of the int32 range (NaN gives 0).
+#pragma once
+
+#include "image/array2d.h"
+
+namespace kandrel {
+
+class ConvertColor {
+ public:
+  virtual ~ConvertColor() = default;
+  // Resize the outputs to in1's size and convert every position (in2 and in3 read at the same
+  // position; callers make the three the same size, and a sample missing from a smaller in2 or
+  // in3 reads as 0). An output may be one of the inputs.
+  virtual void ConvertIntArrays(const IntArray& in1, const IntArray& in2, const IntArray& in3,
+                                IntArray& out1, IntArray& out2, IntArray& out3) const;
+  virtual void ConvertFloatArrays(const FloatArray& in1, const FloatArray& in2,
+                                  const FloatArray& in3, FloatArray& out1, FloatArray& out2,
+                                  FloatArray& out3) const;
+  // Default: the float mapping of the samples as floats, each result rounded half away from 0.
+  virtual void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const;
+  // The mapping; the base has none and gives zeros, so that no output is ever left undefined.
+  virtual void ConvertFloatSample(float a, float b, float c, float& x, float& y, float& z) const;
+
+ protected:
+  ConvertColor() = default;  // only concrete converters are made
+};
+
+// The array operations of the concrete converter C as tight loops with C's sample mapping
+// inlined, and the default Int rule with C's float mapping inlined. Results are those of the
+// virtual per-position operations of the base, bit for bit.
+template <class C>
+class InlinedConvertColor : public ConvertColor {
+ public:
+  void ConvertIntArrays(const IntArray& in1, const IntArray& in2, const IntArray& in3,
+                        IntArray& out1, IntArray& out2, IntArray& out3) const final;
+  void ConvertFloatArrays(const FloatArray& in1, const FloatArray& in2, const FloatArray& in3,
+                          FloatArray& out1, FloatArray& out2, FloatArray& out3) const final;
+  void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const override;
+};
+
+// Cr and Cb are signed and centred on 0.
+class RGB_YCrCb final : public InlinedConvertColor<RGB_YCrCb> {
+ public:
+  void ConvertFloatSample(float r, float g, float b, float& y, float& cr, float& cb) const override;
+};
+
+class YCrCb_RGB final : public InlinedConvertColor<YCrCb_RGB> {
+ public:
+  void ConvertFloatSample(float y, float cr, float cb, float& r, float& g, float& b) const override;
+};
+
+// Float H in units of 6° (0..60), S in 0..1; Int H in units of 2° (0..180), S in 0..255. V is on
+// the input's scale.
+class RGB_HSV final : public InlinedConvertColor<RGB_HSV> {
+ public:
+  void ConvertIntSample(int r, int g, int b, int& h, int& s, int& v) const override;
+  void ConvertFloatSample(float r, float g, float b, float& h, float& s, float& v) const override;
+};
+
+class HSV_RGB final : public InlinedConvertColor<HSV_RGB> {
+ public:
+  void ConvertIntSample(int h, int s, int v, int& r, int& g, int& b) const override;
+  void ConvertFloatSample(float h, float s, float v, float& r, float& g, float& b) const override;
+};
+
+// Linear: no gamma is removed.
+class RGB_XYZ final : public InlinedConvertColor<RGB_XYZ> {
+ public:
+  void ConvertFloatSample(float r, float g, float b, float& x, float& y, float& z) const override;
+};
+
+class XYZ_RGB final : public InlinedConvertColor<XYZ_RGB> {
+ public:
+  void ConvertFloatSample(float x, float y, float z, float& r, float& g, float& b) const override;
+};
+
+// X, Y and Z are used as they are, without dividing by a reference white. Int XYZ is on the
+// 0..255 scale of Int RGB, Int Lab on the natural scales (L 0..100).
+class XYZ_Lab final : public InlinedConvertColor<XYZ_Lab> {
+ public:
+  void ConvertIntSample(int x, int y, int z, int& l, int& a, int& b) const override;
+  void ConvertFloatSample(float x, float y, float z, float& l, float& a, float& b) const override;
+};
+
+class Lab_XYZ final : public InlinedConvertColor<Lab_XYZ> {
+ public:
+  void ConvertIntSample(int l, int a, int b, int& x, int& y, int& z) const override;
+  void ConvertFloatSample(float l, float a, float b, float& x, float& y, float& z) const override;
+};
+
+// RGB_XYZ, then XYZ_Lab.
+class RGB_Lab final : public InlinedConvertColor<RGB_Lab> {
+ public:
+  void ConvertIntSample(int r, int g, int b, int& l, int& a, int& bStar) const override;
+  void ConvertFloatSample(float r, float g, float b, float& l, float& a,
+                          float& bStar) const override;
+
+ private:
+  RGB_XYZ toXyz_;
+  XYZ_Lab toLab_;
+};
+
+// Lab_XYZ, then XYZ_RGB.
+class Lab_RGB final : public InlinedConvertColor<Lab_RGB> {
+ public:
+  void ConvertIntSample(int l, int a, int bStar, int& r, int& g, int& b) const override;
+  void ConvertFloatSample(float l, float a, float bStar, float& r, float& g,
+                          float& b) const override;
+
+ private:
+  Lab_XYZ toXyz_;
+  XYZ_RGB toRgb_;
+};
+
+// The converter from colour-space tag 1..4 (YCrCb, HSV, XYZ, Lab) back to RGB; null otherwise.
+const ConvertColor* ConverterToRgb(int colorSpace);
+
+}  // namespace kandrel

@@ -1,0 +1,254 @@
+// The colour converters: documented values, round trips, Lab against the plain formula with
+// std::cbrt, the tight array loops against the per-position loop bit for bit, the default Int
+// rule's rounding and saturation, array sizes, and the converters back to RGB.
+#include "image/color_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <random>
+#include <type_traits>
+#include <typeinfo>
+#include <vector>
+
+#include "image/image.h"
+
+namespace kandrel::testing {
+namespace {
+
+using Ints = std::array<int, 3>;
+using Floats = std::array<float, 3>;
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+Ints IntSample(const ConvertColor& converter, Ints in) {
+  Ints out;
+  converter.ConvertIntSample(in[0], in[1], in[2], out[0], out[1], out[2]);
+  return out;
+}
+
+Floats FloatSample(const ConvertColor& converter, Floats in) {
+  Floats out;
+  converter.ConvertFloatSample(in[0], in[1], in[2], out[0], out[1], out[2]);
+  return out;
+}
+
+// Equal bit for bit, or both NaN.
+template <class T>
+bool SameSample(T a, T b) {
+  if constexpr (std::is_same_v<T, float>)
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b) ||
+           (std::isnan(a) && std::isnan(b));
+  else
+    return a == b;
+}
+
+TEST(ColorConvertTest, DocumentedValues) {
+  EXPECT_EQ(IntSample(RGB_YCrCb(), {255, 0, 0}), (Ints{76, 127, -43}));
+  const Floats ycc = FloatSample(RGB_YCrCb(), {1, 0, 0});
+  EXPECT_FLOAT_EQ(ycc[0], 0.299f);
+  EXPECT_FLOAT_EQ(ycc[1], 0.499813f);
+  EXPECT_FLOAT_EQ(ycc[2], -0.168636f);
+
+  const RGB_HSV hsv;
+  EXPECT_EQ(IntSample(hsv, {255, 0, 0}), (Ints{180, 255, 255}));  // pure red is sector 6
+  EXPECT_EQ(IntSample(hsv, {0, 255, 0}), (Ints{60, 255, 255}));
+  EXPECT_EQ(IntSample(hsv, {0, 0, 255}), (Ints{120, 255, 255}));
+  EXPECT_EQ(IntSample(hsv, {128, 128, 128}), (Ints{0, 0, 128}));
+  EXPECT_EQ(IntSample(hsv, {0, 0, 0}), (Ints{0, 0, 0}));
+  EXPECT_EQ(FloatSample(hsv, {0, 1, 0}), (Floats{20, 1, 1}));
+  EXPECT_EQ(IntSample(HSV_RGB(), {60, 255, 255}), (Ints{0, 255, 0}));
+
+  // No reference white: the white of the matrix keeps a and b off zero.
+  EXPECT_EQ(IntSample(RGB_Lab(), {255, 255, 255}), (Ints{100, -8, -6}));
+  EXPECT_EQ(IntSample(RGB_Lab(), {0, 0, 0}), (Ints{0, 0, 0}));
+  const Floats white = FloatSample(RGB_Lab(), {1, 1, 1});
+  EXPECT_FLOAT_EQ(white[0], 100.0f);
+  EXPECT_NEAR(white[1], -8.40, 0.005);
+  EXPECT_NEAR(white[2], -5.77, 0.005);
+  // L = 0 takes the linear branch at fy = 4/29, stored as float, so Y is zero up to that rounding.
+  for (float v : FloatSample(Lab_XYZ(), {0, 0, 0})) EXPECT_NEAR(v, 0.0f, 1e-9);
+  EXPECT_EQ(IntSample(Lab_RGB(), {0, 0, 0}), (Ints{0, 0, 0}));
+}
+
+TEST(ColorConvertTest, RoundTripsReturnTheInputWithinTheQuantisation) {
+  struct Trip {
+    std::unique_ptr<ConvertColor> there, back;
+    int intTolerance;      // what rounding the intermediate to integers can cost
+    float floatTolerance;  // the inverse coefficients are given to 4–7 digits
+  };
+  Trip trips[] = {{std::make_unique<RGB_YCrCb>(), std::make_unique<YCrCb_RGB>(), 1, 1e-4f},
+                  {std::make_unique<RGB_HSV>(), std::make_unique<HSV_RGB>(), 4, 1e-6f},
+                  {std::make_unique<RGB_XYZ>(), std::make_unique<XYZ_RGB>(), 3, 5e-4f},
+                  {std::make_unique<RGB_Lab>(), std::make_unique<Lab_RGB>(), 6, 5e-4f}};
+  for (const Trip& trip : trips) {
+    for (int r = 0; r < 256; r += 5) {
+      for (int g = 0; g < 256; g += 5) {
+        for (int b = 0; b < 256; b += 5) {
+          const Ints back = IntSample(*trip.back, IntSample(*trip.there, {r, g, b}));
+          const Floats rgb = {r / 255.0f, g / 255.0f, b / 255.0f};
+          const Floats floats = FloatSample(*trip.back, FloatSample(*trip.there, rgb));
+          for (int k = 0; k < 3; ++k) {
+            ASSERT_NEAR(back[k], (Ints{r, g, b})[k], trip.intTolerance)
+                << r << " " << g << " " << b;
+            ASSERT_NEAR(floats[k], rgb[k], trip.floatTolerance) << r << " " << g << " " << b;
+          }
+        }
+      }
+    }
+  }
+}
+
+// The fast cube root agrees with std::cbrt to double precision, so the floats come out equal.
+TEST(ColorConvertTest, LabMatchesThePlainFormulaWithStdCbrt) {
+  auto f = [](float t) {
+    const double delta = 6.0 / 29.0;
+    return t > delta * delta * delta ? std::cbrt(double{t}) : 7.787037037037035 * t + 4.0 / 29.0;
+  };
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> xyz(-0.1f, 1.2f);
+  std::vector<float> samples = {0.0f, 0.00885645f, 0.00885646f, 3e38f, kInf, -kInf, kNaN, 1e-40f};
+  for (int i = 0; i < 30000; ++i) samples.push_back(xyz(rng));
+  const XYZ_Lab toLab;
+  for (std::size_t i = 0; i + 2 < samples.size(); ++i) {
+    const float x = samples[i], y = samples[i + 1], z = samples[i + 2];
+    const Floats lab = FloatSample(toLab, {x, y, z});
+    const Floats expected = {static_cast<float>(116.0 * f(y) - 16.0),
+                             static_cast<float>(500.0 * (f(x) - f(y))),
+                             static_cast<float>(200.0 * (f(y) - f(z)))};
+    for (int k = 0; k < 3; ++k)
+      ASSERT_TRUE(SameSample(lab[k], expected[k])) << x << " " << y << " " << z << ": " << k;
+  }
+}
+
+// Forwards the sample operations of another converter, so that its array operations are the
+// base class's per-position loop.
+class PerPosition final : public ConvertColor {
+ public:
+  explicit PerPosition(const ConvertColor& inner) : inner_(inner) {}
+  void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const override {
+    inner_.ConvertIntSample(a, b, c, x, y, z);
+  }
+  void ConvertFloatSample(float a, float b, float c, float& x, float& y, float& z) const override {
+    inner_.ConvertFloatSample(a, b, c, x, y, z);
+  }
+
+ private:
+  const ConvertColor& inner_;
+};
+
+template <class T>
+void Convert(const ConvertColor& converter, const std::array<Array2D<T>, 3>& in,
+             std::array<Array2D<T>, 3>& out) {
+  if constexpr (std::is_same_v<T, int>)
+    converter.ConvertIntArrays(in[0], in[1], in[2], out[0], out[1], out[2]);
+  else
+    converter.ConvertFloatArrays(in[0], in[1], in[2], out[0], out[1], out[2]);
+}
+
+// The tight loops (vectorized, and built for AVX2 too), the base class's loop and a conversion
+// in place give the same samples bit for bit.
+template <class T>
+void ExpectSameArrays(const ConvertColor& converter, const std::array<Array2D<T>, 3>& in) {
+  std::array<Array2D<T>, 3> out, expected, inPlace = in;
+  Convert(converter, in, out);
+  Convert(PerPosition(converter), in, expected);
+  Convert(converter, inPlace, inPlace);
+  for (int c = 0; c < 3; ++c) {
+    ASSERT_TRUE(out[c].SameSize(in[0]));
+    EXPECT_TRUE(std::equal(out[c].begin(), out[c].end(), expected[c].begin(), SameSample<T>));
+    EXPECT_TRUE(std::equal(out[c].begin(), out[c].end(), inPlace[c].begin(), SameSample<T>));
+  }
+}
+
+TEST(ColorConvertTest, ArrayOperationsMatchThePerPositionOperations) {
+  std::mt19937 rng(9);
+  std::array<IntArray, 3> ints;
+  std::array<FloatArray, 3> floats;
+  static constexpr int kIntEdges[] = {INT_MIN, INT_MAX, 0, -1};
+  static constexpr float kFloatEdges[] = {kNaN, kInf, -kInf, 0.0f, 3e38f, 0.00885645f};
+  for (int c = 0; c < 3; ++c) {
+    ints[c].Resize(37, 5);  // not a multiple of any vector width
+    floats[c].Resize(37, 5);
+    for (int& s : ints[c]) s = rng() % 8 == 0 ? kIntEdges[rng() % 4] : int(rng() % 600) - 150;
+    for (float& s : floats[c]) {
+      s = rng() % 8 == 0 ? kFloatEdges[rng() % 6]
+                         : std::uniform_real_distribution<float>(-50.0f, 150.0f)(rng);
+    }
+  }
+  const std::unique_ptr<ConvertColor> converters[] = {
+      std::make_unique<RGB_YCrCb>(), std::make_unique<YCrCb_RGB>(), std::make_unique<RGB_HSV>(),
+      std::make_unique<HSV_RGB>(),   std::make_unique<RGB_XYZ>(),   std::make_unique<XYZ_RGB>(),
+      std::make_unique<XYZ_Lab>(),   std::make_unique<Lab_XYZ>(),   std::make_unique<RGB_Lab>(),
+      std::make_unique<Lab_RGB>()};
+  for (const auto& converter : converters) {
+    SCOPED_TRACE(typeid(*converter).name());
+    ExpectSameArrays(*converter, ints);
+    ExpectSameArrays(*converter, floats);
+  }
+}
+
+// A converter whose float mapping gives fixed values, to see the default Int rule alone.
+class Fixed final : public ConvertColor {
+ public:
+  explicit Fixed(Floats values) : values_(values) {}
+  void ConvertFloatSample(float, float, float, float& x, float& y, float& z) const override {
+    x = values_[0];
+    y = values_[1];
+    z = values_[2];
+  }
+
+ private:
+  Floats values_;
+};
+
+class NoMapping final : public ConvertColor {};
+
+TEST(ColorConvertTest, IntResultsRoundHalfAwayFromZeroAndSaturate) {
+  EXPECT_EQ(IntSample(Fixed({2.5f, -2.5f, 0.49999997f}), {}), (Ints{3, -3, 0}));
+  EXPECT_EQ(IntSample(Fixed({kNaN, kInf, -kInf}), {}), (Ints{0, INT_MAX, INT_MIN}));
+  EXPECT_EQ(IntSample(Fixed({3e9f, -3e9f, -0.5f}), {}), (Ints{INT_MAX, INT_MIN, -1}));
+  // S = 1 − B/R divides by R = 0 and comes out infinite.
+  EXPECT_EQ(IntSample(RGB_HSV(), {0, -1, -2}), (Ints{15, INT_MAX, 0}));
+  const Ints rgb = IntSample(YCrCb_RGB(), {INT_MAX, INT_MAX, INT_MAX});
+  EXPECT_EQ(rgb[0], INT_MAX);
+  EXPECT_EQ(rgb[2], INT_MAX);
+  // Without a mapping every result is defined: zero.
+  EXPECT_EQ(IntSample(NoMapping(), {1, 2, 3}), (Ints{0, 0, 0}));
+  EXPECT_EQ(FloatSample(NoMapping(), {1, 2, 3}), (Floats{0, 0, 0}));
+}
+
+// Callers make the channels the same size; a sample missing from a smaller one reads as 0.
+TEST(ColorConvertTest, ArraysTakeTheFirstInputsSize) {
+  FloatArray y(3, 2), cr(2, 1), cb(3, 2), r, g, b;
+  std::fill(y.begin(), y.end(), 0.5f);
+  std::fill(cr.begin(), cr.end(), 0.25f);
+  std::fill(cb.begin(), cb.end(), -0.25f);
+  const YCrCb_RGB toRgb;
+  toRgb.ConvertFloatArrays(y, cr, cb, r, g, b);
+  for (int row = 0; row < 2; ++row) {
+    for (int x = 0; x < 3; ++x) {
+      const Floats expected = FloatSample(toRgb, {0.5f, row == 0 && x < 2 ? 0.25f : 0.0f, -0.25f});
+      EXPECT_EQ((Floats{r[row][x], g[row][x], b[row][x]}), expected) << x << ", " << row;
+    }
+  }
+}
+
+TEST(ColorConvertTest, ConverterToRgbByColourSpaceTag) {
+  EXPECT_NE(dynamic_cast<const YCrCb_RGB*>(ConverterToRgb(kYCrCb)), nullptr);
+  EXPECT_NE(dynamic_cast<const HSV_RGB*>(ConverterToRgb(kHsv)), nullptr);
+  EXPECT_NE(dynamic_cast<const XYZ_RGB*>(ConverterToRgb(kXyz)), nullptr);
+  EXPECT_NE(dynamic_cast<const Lab_RGB*>(ConverterToRgb(kLab)), nullptr);
+  EXPECT_EQ(ConverterToRgb(kLab), ConverterToRgb(kLab));
+  for (int tag : {int{kRgb}, 5, int{kNoColorSpace}, -1})
+    EXPECT_EQ(ConverterToRgb(tag), nullptr) << tag;
+}
+
+}  // namespace
+}  // namespace kandrel::testing
