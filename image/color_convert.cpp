@@ -43,15 +43,23 @@ float Over255(int v) { return static_cast<float>(v * (1.0 / 255.0)); }
 
 int Times255Rounded(double v) { return Rounded(v * 255.0); }
 
-// An Int rule: the float mapping of the samples taken In, each result taken Out. The default is
-// <AsFloat, Rounded>.
-template <float (*In)(int), int (*Out)(double), class Converter>
-void IntRule(const Converter& converter, int a, int b, int c, int& x, int& y, int& z) {
+// An Int rule: the float mapping map of the samples taken In, each result taken Out. The default
+// is <AsFloat, Rounded> with the converter's own mapping.
+template <float (*In)(int), int (*Out)(double), class Map>
+void IntRule(Map map, int a, int b, int c, int& x, int& y, int& z) {
   float fx, fy, fz;
-  converter.ConvertFloatSample(In(a), In(b), In(c), fx, fy, fz);
+  map(In(a), In(b), In(c), fx, fy, fz);
   x = Out(fx);
   y = Out(fy);
   z = Out(fz);
+}
+
+// The float mapping of converter, as IntRule takes it.
+template <class Converter>
+auto FloatMapping(const Converter& converter) {
+  return [&converter](float a, float b, float c, float& x, float& y, float& z) {
+    converter.ConvertFloatSample(a, b, c, x, y, z);
+  };
 }
 
 // The one loop behind every array operation.
@@ -96,7 +104,8 @@ void ConvertEach(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>&
 // first where wanted and both values are numbers, else second. Both values enter the test so
 // that the compiler keeps their arithmetic out of branches: under the default -ftrapping-math
 // it would move a value needed on one side only into a branch, and stop vectorizing the loop.
-double PickNumber(bool wanted, double first, double second) {
+template <class Real>
+Real PickNumber(bool wanted, Real first, Real second) {
   return wanted & (first == first) & (second == second) ? first : second;
 }
 
@@ -124,10 +133,48 @@ double LabF(float t) {
   return PickNumber(t > kDeltaCubed, CubeRoot(t), 7.787037037037035 * t + 4.0 / 29.0);
 }
 
-// The inverse of LabF.
-double LabG(float t) {
-  const double cube = double{t} * t * t;
-  return PickNumber(t > kDelta, cube, 3.0 * (kDelta * kDelta) * (t - 4.0 / 29.0));
+// The inverse of LabF, in Real.
+template <class Real>
+Real LabG(float t) {
+  const Real cube = Real{t} * t * t;
+  return PickNumber<Real>(t > kDelta, cube, 3.0 * (kDelta * kDelta) * (Real{t} - 4.0 / 29.0));
+}
+
+// The mappings where double and long double can give different floats, in Real: the Float
+// mappings use long double; the Int rules that gave the same ints either way on every
+// natural-scale input checked use double, which vectorizes.
+
+template <class Real>
+void YCrCbFromRgb(float r, float g, float b, float& y, float& cr, float& cb) {
+  // Cr and Cb are formed from the luma as stored.
+  const float luma = static_cast<float>(0.299 * Real{r} + 0.587 * Real{g} + 0.114 * Real{b});
+  y = luma;
+  cr = static_cast<float>((Real{r} - luma) * 0.713);
+  cb = static_cast<float>((Real{b} - luma) * 0.564);
+}
+
+template <class Real>
+void RgbFromYCrCb(float y, float cr, float cb, float& r, float& g, float& b) {
+  r = static_cast<float>(Real{y} + 1.4026 * Real{cr});
+  g = static_cast<float>(Real{y} - 0.7144 * Real{cr} - 0.3444 * Real{cb});
+  b = static_cast<float>(Real{y} + 1.773 * Real{cb});
+}
+
+template <class Real>
+void RgbFromXyz(float x, float y, float z, float& r, float& g, float& b) {
+  r = static_cast<float>(3.240479 * Real{x} - 1.53715 * Real{y} - 0.498535 * Real{z});
+  g = static_cast<float>(-0.969256 * Real{x} + 1.875991 * Real{y} + 0.041556 * Real{z});
+  b = static_cast<float>(0.055648 * Real{x} - 0.204043 * Real{y} + 1.057311 * Real{z});
+}
+
+template <class Real>
+void XyzFromLab(float l, float a, float b, float& x, float& y, float& z) {
+  const float fy = static_cast<float>((Real{l} + 16.0) / 116.0);
+  const float fx = static_cast<float>(fy + Real{a} * 0.002);
+  const float fz = static_cast<float>(fy - Real{b} * 0.005);
+  x = static_cast<float>(LabG<Real>(fx));
+  y = static_cast<float>(LabG<Real>(fy));
+  z = static_cast<float>(LabG<Real>(fz));
 }
 
 }  // namespace
@@ -151,7 +198,7 @@ void ConvertColor::ConvertFloatArrays(const FloatArray& in1, const FloatArray& i
 }
 
 void ConvertColor::ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const {
-  IntRule<AsFloat, Rounded>(*this, a, b, c, x, y, z);
+  IntRule<AsFloat, Rounded>(FloatMapping(*this), a, b, c, x, y, z);
 }
 
 void ConvertColor::ConvertFloatSample(float, float, float, float& x, float& y, float& z) const {
@@ -185,25 +232,27 @@ void InlinedConvertColor<C>::ConvertFloatArrays(const FloatArray& in1, const Flo
 
 template <class C>
 void InlinedConvertColor<C>::ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const {
-  IntRule<AsFloat, Rounded>(static_cast<const C&>(*this), a, b, c, x, y, z);
+  IntRule<AsFloat, Rounded>(FloatMapping(static_cast<const C&>(*this)), a, b, c, x, y, z);
 }
 
 // ---- The converters
 
+void RGB_YCrCb::ConvertIntSample(int r, int g, int b, int& y, int& cr, int& cb) const {
+  IntRule<AsFloat, Rounded>(YCrCbFromRgb<double>, r, g, b, y, cr, cb);
+}
+
 void RGB_YCrCb::ConvertFloatSample(float r, float g, float b, float& y, float& cr,
                                    float& cb) const {
-  // Cr and Cb are formed from the luma as stored.
-  const float luma = static_cast<float>(0.299 * r + 0.587 * g + 0.114 * b);
-  y = luma;
-  cr = static_cast<float>((double{r} - luma) * 0.713);
-  cb = static_cast<float>((double{b} - luma) * 0.564);
+  YCrCbFromRgb<long double>(r, g, b, y, cr, cb);
+}
+
+void YCrCb_RGB::ConvertIntSample(int y, int cr, int cb, int& r, int& g, int& b) const {
+  IntRule<AsFloat, Rounded>(RgbFromYCrCb<double>, y, cr, cb, r, g, b);
 }
 
 void YCrCb_RGB::ConvertFloatSample(float y, float cr, float cb, float& r, float& g,
                                    float& b) const {
-  r = static_cast<float>(y + 1.4026 * cr);
-  g = static_cast<float>(y - 0.7144 * cr - 0.3444 * cb);
-  b = static_cast<float>(y + 1.773 * cb);
+  RgbFromYCrCb<long double>(y, cr, cb, r, g, b);
 }
 
 void RGB_HSV::ConvertIntSample(int r, int g, int b, int& h, int& s, int& v) const {
@@ -295,14 +344,16 @@ void RGB_XYZ::ConvertFloatSample(float r, float g, float b, float& x, float& y, 
   z = static_cast<float>(0.019330819 * r + 0.11919478 * g + 0.950532152 * b);
 }
 
+void XYZ_RGB::ConvertIntSample(int x, int y, int z, int& r, int& g, int& b) const {
+  IntRule<AsFloat, Rounded>(RgbFromXyz<double>, x, y, z, r, g, b);
+}
+
 void XYZ_RGB::ConvertFloatSample(float x, float y, float z, float& r, float& g, float& b) const {
-  r = static_cast<float>(3.240479 * x - 1.53715 * y - 0.498535 * z);
-  g = static_cast<float>(-0.969256 * x + 1.875991 * y + 0.041556 * z);
-  b = static_cast<float>(0.055648 * x - 0.204043 * y + 1.057311 * z);
+  RgbFromXyz<long double>(x, y, z, r, g, b);
 }
 
 void XYZ_Lab::ConvertIntSample(int x, int y, int z, int& l, int& a, int& b) const {
-  IntRule<Over255, Rounded>(*this, x, y, z, l, a, b);
+  IntRule<Over255, Rounded>(FloatMapping(*this), x, y, z, l, a, b);
 }
 
 void XYZ_Lab::ConvertFloatSample(float x, float y, float z, float& l, float& a, float& b) const {
@@ -313,20 +364,15 @@ void XYZ_Lab::ConvertFloatSample(float x, float y, float z, float& l, float& a, 
 }
 
 void Lab_XYZ::ConvertIntSample(int l, int a, int b, int& x, int& y, int& z) const {
-  IntRule<AsFloat, Times255Rounded>(*this, l, a, b, x, y, z);
+  IntRule<AsFloat, Times255Rounded>(XyzFromLab<double>, l, a, b, x, y, z);
 }
 
 void Lab_XYZ::ConvertFloatSample(float l, float a, float b, float& x, float& y, float& z) const {
-  const float fy = static_cast<float>((l + 16.0) / 116.0);
-  const float fx = static_cast<float>(fy + a * 0.002);
-  const float fz = static_cast<float>(fy - b * 0.005);
-  x = static_cast<float>(LabG(fx));
-  y = static_cast<float>(LabG(fy));
-  z = static_cast<float>(LabG(fz));
+  XyzFromLab<long double>(l, a, b, x, y, z);
 }
 
 void RGB_Lab::ConvertIntSample(int r, int g, int b, int& l, int& a, int& bStar) const {
-  IntRule<Over255, Rounded>(*this, r, g, b, l, a, bStar);
+  IntRule<Over255, Rounded>(FloatMapping(*this), r, g, b, l, a, bStar);
 }
 
 void RGB_Lab::ConvertFloatSample(float r, float g, float b, float& l, float& a,
@@ -337,7 +383,7 @@ void RGB_Lab::ConvertFloatSample(float r, float g, float b, float& l, float& a,
 }
 
 void Lab_RGB::ConvertIntSample(int l, int a, int bStar, int& r, int& g, int& b) const {
-  IntRule<AsFloat, Times255Rounded>(*this, l, a, bStar, r, g, b);
+  IntRule<AsFloat, Times255Rounded>(FloatMapping(*this), l, a, bStar, r, g, b);
 }
 
 void Lab_RGB::ConvertFloatSample(float l, float a, float bStar, float& r, float& g,

@@ -1,6 +1,6 @@
-// The colour converters: documented values, round trips, Lab against the plain formula with
-// std::cbrt, the tight array loops against the per-position loop bit for bit, the default Int
-// rule's rounding and saturation, array sizes, and the converters back to RGB.
+// The colour converters: documented values, extended-precision results, round trips, Lab against
+// the plain formula with std::cbrt, the tight array loops against the per-position loop bit for
+// bit, the default Int rule's rounding and saturation, array sizes, and the converters back to RGB.
 #include "image/color_convert.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +75,23 @@ TEST(ColorConvertTest, DocumentedValues) {
   // L = 0 takes the linear branch at fy = 4/29, stored as float, so Y is zero up to that rounding.
   for (float v : FloatSample(Lab_XYZ(), {0, 0, 0})) EXPECT_NEAR(v, 0.0f, 1e-9);
   EXPECT_EQ(IntSample(Lab_RGB(), {0, 0, 0}), (Ints{0, 0, 0}));
+}
+
+// Inputs where double arithmetic gives another float (the comment shows which one and its value):
+// the expected results are those of long double.
+TEST(ColorConvertTest, ExtendedPrecisionResults) {
+  EXPECT_EQ(FloatSample(RGB_YCrCb(), {0.07f, 0, 0.23f}),
+            (Floats{0x1.8240b8p-5f, 0x1.0aedcep-6f, 0x1.a668ecp-4f}));  // Cr 0x1.0aeddp-6f
+  EXPECT_EQ(FloatSample(YCrCb_RGB(), {0.04f, -0.11f, 0.11f}),
+            (Floats{-0x1.d41d8ep-4f, 0x1.4a8c16p-4f, 0x1.e15768p-3f}));  // G 0x1.4a8c14p-4f
+  EXPECT_EQ(FloatSample(XYZ_RGB(), {0.23f, 0.3f, 0.57f}),
+            (Floats{0x1.d5c99ep-23f, 0x1.7447dcp-2f, 0x1.1bc71ap-1f}));  // R 0x1.d5c99cp-23f
+  EXPECT_EQ(FloatSample(Lab_XYZ(), {3, -25, -25}),
+            (Floats{-0x1.964a9ep-9f, 0x1.b34ff2p-9f, 0x1.8a9f0ap-6f}));  // Z 0x1.8a9f02p-6f
+  EXPECT_EQ(FloatSample(Lab_RGB(), {3, -25, -25}),
+            (Floats{-0x1.bcf28ap-6f, 0x1.4f688ap-7f, 0x1.934ef4p-6f}));  // R -0x1.bcf286p-6f
+  // B × 255 is 790.50016; double gives 790.49998, which rounds to 790.
+  EXPECT_EQ(IntSample(Lab_RGB(), {79, -8, -125}), (Ints{-170, 167, 791}));
 }
 
 TEST(ColorConvertTest, RoundTripsReturnTheInputWithinTheQuantisation) {
