@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/array2d.h"
+#include "image/display.h"
 #include "image/image.h"
 #include "process/headless_host.h"
 #include "tests/support/kandrel_test.h"
@@ -397,6 +398,20 @@ TEST_F(ImageTest, WindowVisibilityAndRefresh) {
   EXPECT_EQ(window->RefreshCount(), shown + 1);
   image.HideWindow();
   EXPECT_FALSE(image.IsWindowVisible());
+
+  // The stand-in computes its picture only when asked, from the samples and settings of that
+  // moment.
+  image.Resize(2, 1);
+  image.channels[0][0][0] = 255;
+  image.channels[0][0][1] = 0;
+  image.RefreshWindow();
+  window->Refresh(true);
+  EXPECT_EQ(window->Display().GetPicture().ScanLine(0)[2], 255);
+  EXPECT_EQ(window->Display().GetPicture().ScanLine(0)[4 + 2], 0);
+  image.channels[0][0][1] = 255;
+  image.whiteLevel = 510;
+  window->Refresh(false);
+  EXPECT_EQ(window->Display().GetPicture().ScanLine(0)[4 + 2], 128);
 }
 
 }  // namespace
