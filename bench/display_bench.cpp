@@ -4,10 +4,9 @@
 // of the same size. Both sides are timed in the same iterations; "ratio" is ours / theirs.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cstdint>
 #include <opencv2/imgproc.hpp>
 
+#include "bench/bench_support.h"
 #include "image/display.h"
 #include "image/image.h"
 
@@ -16,10 +15,6 @@ namespace {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 void FillPseudoRandom(IntArray& channel, int width, int height, std::uint32_t seed, int range, int offset) {
   channel.Resize(width, height);
@@ -34,20 +29,15 @@ void BM_DisplayToneMapOnly(benchmark::State& state) {
   ImageDisplay display(image);
   display.Refresh(true);
   std::array<IntArray, 3> copies;
-
-  Clock::duration oursTime{}, copyTime{};
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    display.Refresh(false);
-    benchmark::ClobberMemory();
-    const auto t1 = Clock::now();
-    for (int c = 0; c < 3; ++c) copies[c] = image.channels[c];
-    benchmark::ClobberMemory();
-    const auto t2 = Clock::now();
-    oursTime += t1 - t0;
-    copyTime += t2 - t1;
-  }
-  state.counters["ratio"] = Seconds(oursTime) / Seconds(copyTime);
+  bench::TimeAgainst(
+      state,
+      [&] {
+        display.Refresh(false);
+        return 0;
+      },
+      [&] {
+        for (int c = 0; c < 3; ++c) copies[c] = image.channels[c];
+      });
 }
 BENCHMARK(BM_DisplayToneMapOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -66,19 +56,13 @@ void BM_DisplayYCrCbHalfChroma(benchmark::State& state) {
   cv::randu(ycrcb, 0.0f, 1.0f);
   cv::cvtColor(ycrcb, rgb, cv::COLOR_YCrCb2RGB);
 
-  Clock::duration oursTime{}, openCvTime{};
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    display.Refresh(true);
-    benchmark::ClobberMemory();
-    const auto t1 = Clock::now();
-    cv::cvtColor(ycrcb, rgb, cv::COLOR_YCrCb2RGB);
-    benchmark::ClobberMemory();
-    const auto t2 = Clock::now();
-    oursTime += t1 - t0;
-    openCvTime += t2 - t1;
-  }
-  state.counters["ratio"] = Seconds(oursTime) / Seconds(openCvTime);
+  bench::TimeAgainst(
+      state,
+      [&] {
+        display.Refresh(true);
+        return 0;
+      },
+      [&] { cv::cvtColor(ycrcb, rgb, cv::COLOR_YCrCb2RGB); });
 }
 BENCHMARK(BM_DisplayYCrCbHalfChroma)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
