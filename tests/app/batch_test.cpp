@@ -2,6 +2,8 @@
 // load-and-save. The bundled demo graph is checked against the graph it is meant to hold.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -213,17 +215,15 @@ TEST_F(BatchTest, ASaverBesideTheGraphWritesWhatTheWindowWouldShow) {
   // A picture in colours a YCrCb round trip cannot blur, read, converted to YCrCb and saved as
   // BMP: the window converts back, so the BMP shows the original colours.
   const int colours[][3] = {{255, 0, 0}, {0, 200, 40}, {30, 60, 250}, {128, 128, 128}};
-  Picture source;
-  source.Create(4, 2);
+  QImage source(4, 2, QImage::Format_RGB32);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x)
-      for (int c = 0; c < 3; ++c) source.ScanLine(y)[4 * x + 2 - c] = static_cast<std::uint8_t>(colours[x][c]);
+    for (int x = 0; x < 4; ++x) source.setPixel(x, y, qRgb(colours[x][0], colours[x][1], colours[x][2]));
   std::filesystem::create_directories(dir.File("made"));
-  ASSERT_TRUE(source.SaveBmp(dir.File("made/in.bmp")));
+  ASSERT_TRUE(source.save(QString::fromStdString(dir.File("made/in.png")), "PNG"));
   {
     ProcModule root;
     auto* reader = AddChild<ProcReadFile>(root, kReadFileProcessId);
-    reader->SetFileName(dir.File("made/in.bmp"));
+    reader->SetFileName(dir.File("made/in.png"));
     ProcVirtual* toYCrCb = AddChild(root, 10017);
     toYCrCb->Connect(0, reader, 0);
     auto* saver = AddChild<ProcSaveFile>(root, kSaveFileProcessId);
@@ -234,7 +234,7 @@ TEST_F(BatchTest, ASaverBesideTheGraphWritesWhatTheWindowWouldShow) {
   }
   // Moved elsewhere with its picture, the graph reads and writes beside itself.
   std::filesystem::create_directories(dir.File("moved"));
-  for (const char* name : {"graph.knd", "in.bmp"})
+  for (const char* name : {"graph.knd", "in.png"})
     std::filesystem::copy_file(dir.File(std::string("made/") + name), dir.File(std::string("moved/") + name));
   ASSERT_EQ(Run({"--frames", "1", dir.File("moved/graph.knd")}), kBatchOk);
   EXPECT_FALSE(std::filesystem::exists(dir.File("made/shown.bmp")));
