@@ -74,7 +74,7 @@ void ImageDisplay::BuildPlanes(const std::array<const Array2D<Sample>*, 3>& sour
 }
 
 void ImageDisplay::BuildComplexPlanes() {
-  std::array<FloatArray, 3> sources;
+  std::array<FloatArray, 3>& sources = complexParts_;
   if (image_.TypeId() == kTypeComplex1) {
     // Magnitude, real and imaginary part read as Y, Cr and Cb: brightness shows the magnitude,
     // hue the phase.

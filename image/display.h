@@ -77,6 +77,8 @@ class ImageDisplay {
   // Resampled or blanked channels on their way into the planes.
   std::array<IntArray, 3> intScratch_;
   std::array<FloatArray, 3> floatScratch_;
+  // Magnitudes (and real and imaginary parts) of complex channels, kept between refreshes.
+  std::array<FloatArray, 3> complexParts_;
   Picture picture_;
 };
 
