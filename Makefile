@@ -1,17 +1,19 @@
 # Set-up and entry points for a fresh Debian machine (run as root or with sudo available).
-#   make run    install what is missing, build, start Kandrel on the bundled demo graph
+#   make run    install what is missing, build, start Kandrel on the bundled showcase graph
 #   make test   install what is missing, build, run the whole suite (plain and sanitized)
 #   make bench  install what is missing, build optimised, run the benchmarks
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libbenchmark-dev \
-  qt6-base-dev libtiff-dev libopencv-core-dev libopencv-imgcodecs-dev libopencv-imgproc-dev
+  qt6-base-dev qt6-qpa-plugins libtiff-dev libopencv-core-dev libopencv-imgcodecs-dev \
+  libopencv-imgproc-dev fonts-ipafont-gothic xvfb
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 BUILD := build
 ASAN_BUILD := build-asan
 BENCH_BUILD := build-bench
-DEMO := examples/demo.knd
+SHOWCASE := examples/showcase.knd
+SAMPLE := examples/sample.bmp
 
 .PHONY: deps configure build run test test-plain test-asan bench clean
 
@@ -32,8 +34,11 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	./$(BUILD)/app/kandrel --batch --describe $(DEMO)
+$(SAMPLE): examples/make_sample_image.sh
+	sh examples/make_sample_image.sh $@
+
+run: build $(SAMPLE)
+	./$(BUILD)/app/kandrel $(SHOWCASE)
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -7,15 +7,12 @@
 #include "app/batch_runner.h"
 #include "blocks/all_kinds.h"
 #include "process/headless_host.h"
+#include "ui/desktop.h"
 
 int main(int argc, char** argv) {
   using namespace kandrel;
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] != "--batch") {
-    std::fprintf(stderr, "kandrel: the desktop interface is not built yet; use --batch\n%s\n",
-                 kBatchUsage);
-    return kBatchBadInput;
-  }
+  if (args.empty() || args[0] != "--batch") return RunDesktop(argc, argv, args);
   std::string error;
   const std::optional<BatchOptions> options =
       ParseBatchArguments(std::vector<std::string>(args.begin() + 1, args.end()), error);

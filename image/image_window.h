@@ -24,6 +24,8 @@ class ImageWindow {
   virtual void Hide() = 0;
   virtual bool IsVisible() const = 0;
   virtual std::string Caption() const = 0;
+  // The user may rename a window (from the process tree).
+  virtual void SetCaption(const std::string& caption) = 0;
 };
 
 class ImageWindowFactory {

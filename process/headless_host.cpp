@@ -65,7 +65,8 @@ std::optional<std::string> HeadlessHost::AskSaveFile(const FileBoxRequest& reque
   return NextFileAnswer(request);
 }
 
-int HeadlessHost::AskQuery(const QueryRequest&) {
+int HeadlessHost::AskQuery(const QueryRequest& request) {
+  queries_.push_back(request);
   if (queryAnswers_.empty()) return -1;
   const int answer = queryAnswers_.front();
   queryAnswers_.pop_front();
@@ -78,7 +79,9 @@ void HeadlessHost::ProcessPendingEvents() {
 }
 
 HeadlessImageWindow::HeadlessImageWindow(Image& image)
-    : slot_(ImageWindowRegistry::Instance().Register(this)), display_(image) {}
+    : slot_(ImageWindowRegistry::Instance().Register(this)),
+      caption_(ImageWindowRegistry::CaptionForSlot(slot_)),
+      display_(image) {}
 
 HeadlessImageWindow::~HeadlessImageWindow() { ImageWindowRegistry::Instance().Unregister(slot_); }
 
@@ -100,7 +103,5 @@ void HeadlessImageWindow::Show() {
   visible_ = true;
   Refresh(true);
 }
-
-std::string HeadlessImageWindow::Caption() const { return ImageWindowRegistry::CaptionForSlot(slot_); }
 
 }  // namespace kandrel

@@ -33,6 +33,7 @@ class HeadlessHost : public Host {
   void QueueFileAnswer(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
   void QueueQueryAnswer(int button) { queryAnswers_.push_back(button); }
   const std::vector<FileBoxRequest>& FileBoxesAsked() const { return fileBoxes_; }
+  const std::vector<QueryRequest>& QueriesAsked() const { return queries_; }
   void SetClipboardBitmap(bool present) { clipboardHasBitmap_ = present; }
   int PendingEventCalls() const { return pendingEventCalls_; }
   // Called on every ProcessPendingEvents, as a user's action between frames.
@@ -61,6 +62,7 @@ class HeadlessHost : public Host {
   std::deque<std::optional<std::string>> fileAnswers_;
   std::deque<int> queryAnswers_;
   std::vector<FileBoxRequest> fileBoxes_;
+  std::vector<QueryRequest> queries_;
   bool clipboardHasBitmap_ = false;
   int pendingEventCalls_ = 0;
 };
@@ -110,13 +112,15 @@ class HeadlessImageWindow : public ImageWindow {
   void Show() override;
   void Hide() override { visible_ = false; }
   bool IsVisible() const override { return visible_; }
-  std::string Caption() const override;
+  std::string Caption() const override { return caption_; }
+  void SetCaption(const std::string& caption) override { caption_ = caption; }
   int RefreshCount() const { return refreshCount_; }
 
  private:
   enum class Pending { kNothing, kToneMapping, kRecompute };
 
   int slot_;
+  std::string caption_;
   bool visible_ = false;
   int refreshCount_ = 0;
   Pending pending_ = Pending::kNothing;

@@ -85,6 +85,7 @@ struct FileBoxRequest {
 struct QueryRequest {
   std::string caption;
   std::string text;
+  std::string subject;  // shown in a read-only field under the text (a process name, say)
   std::vector<std::string> buttons;
 };
 

@@ -45,6 +45,32 @@ std::unique_ptr<ProcModule> DemoGraph() {
   return root;
 }
 
+// The graph "make run" opens: the bundled sample picture read beside the graph and shown in
+// YCrCb, in grey, at another size and in HSV.
+std::unique_ptr<ProcModule> ShowcaseGraph(const std::string& examples) {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Demo");
+  auto* reader = AddChild<ProcReadFile>(*root, kReadFileProcessId);
+  reader->SetName("Sample");
+  reader->SetFileName(examples + "/sample.bmp");
+  reader->SetIconPosition(40, 20);
+  const struct {
+    int processId;
+    int x, y;
+  } stages[] = {{10017, 200, 20}, {10015, 200, 120}, {10051, 200, 220}};
+  ProcVirtual* shown[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    shown[i] = AddChild(*root, stages[i].processId);
+    shown[i]->Connect(0, reader, 0);
+    shown[i]->SetIconPosition(stages[i].x, stages[i].y);
+    root->OutputPort()->Connect(i, shown[i], 0);
+  }
+  ProcVirtual* resize = AddChild(*root, 10011);
+  resize->Connect(0, shown[1], 0);
+  resize->SetIconPosition(360, 120);
+  return root;
+}
+
 class BatchTest : public KandrelTest {
  protected:
   int Run(std::vector<std::string> args, std::string* description = nullptr) {
@@ -255,6 +281,38 @@ TEST_F(BatchTest, BundledDemoHoldsTheDemoGraph) {
   // KANDREL_WRITE_DEMO=1 rewrites the bundled file after a deliberate change of the demo.
   if (std::getenv("KANDREL_WRITE_DEMO") != nullptr) WriteFileBytes(demo, expected.Bytes());
   EXPECT_EQ(ReadFileBytes(demo), expected.Bytes());
+}
+
+TEST_F(BatchTest, ShowcaseRunsOnThePictureItsScriptMakes) {
+  const std::string examples = std::string(KANDREL_SOURCE_DIR) + "/examples";
+  const std::string showcase = examples + "/showcase.knd";
+  SetLastUsedDirectory(examples);
+  std::unique_ptr<ProcModule> root = ShowcaseGraph(examples);
+  MemoryStream expected;
+  root->Save(expected);
+  root.reset();
+  if (std::getenv("KANDREL_WRITE_DEMO") != nullptr) WriteFileBytes(showcase, expected.Bytes());
+  ASSERT_EQ(ReadFileBytes(showcase), expected.Bytes());
+
+  // Copied anywhere with the picture its script writes, the graph runs and shows every stage.
+  std::filesystem::copy_file(showcase, dir.File("showcase.knd"));
+  const std::string script = "sh " + examples + "/make_sample_image.sh " + dir.File("sample.bmp");
+  ASSERT_EQ(std::system(script.c_str()), 0);
+  Picture sample;
+  ASSERT_TRUE(sample.Load(dir.File("sample.bmp")));
+  EXPECT_EQ(sample.Width(), 256);
+  EXPECT_EQ(sample.Height(), 192);
+  std::string description;
+  ASSERT_EQ(Run({"--describe", dir.File("showcase.knd")}, &description), kBatchOk);
+  EXPECT_EQ(description,
+            "Demo [10003]\n"
+            "  Sample [10001] in=\n"
+            "  RGB_YCrCb [10017] in=0\n"
+            "  ToMono [10015] in=0\n"
+            "  RGB_HSV [10051] in=0\n"
+            "  Resize [10011] in=200\n"
+            "  out=100,200,300\n");
+  EXPECT_TRUE(host.Messages().empty()) << host.LastMessage();
 }
 
 }  // namespace

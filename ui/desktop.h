@@ -1,0 +1,15 @@
+// The desktop program: start-up, the event loop and the end. Kept free of Qt in its interface
+// so that the executable's main needs no widget headers.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kandrel {
+
+// "kandrel [--screenshot PNG] [FILE...]": opens each FILE as "開く..." does. With --screenshot,
+// steps one frame once the windows are up, writes a picture of the screen to PNG and quits
+// (0: written, 1: the frame failed, 2: the picture could not be written).
+int RunDesktop(int argc, char** argv, const std::vector<std::string>& arguments);
+
+}  // namespace kandrel
