@@ -157,6 +157,9 @@ TFormImageWin::TFormImageWin(Image* image)
 
 TFormImageWin::~TFormImageWin() {
   blinkTimer_.stop();
+  // The scroll bars outlive this part of the object while the widget base takes them down.
+  scrollArea_->horizontalScrollBar()->disconnect(this);
+  scrollArea_->verticalScrollBar()->disconnect(this);
   ImageWindowRegistry::Instance().Unregister(slot_);
   std::erase(Shared().windows, this);
   if (Shared().dump != nullptr) Shared().dump->SetImage(nullptr);
@@ -257,6 +260,8 @@ void TFormImageWin::BuildControls() {
   }
 
   auto* layout = new QVBoxLayout(this);
+  // Tiled windows may be narrower than the control row; it is clipped rather than widening them.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addLayout(controls);
   layout->addWidget(scrollArea_, 1);
@@ -595,6 +600,9 @@ void TFormImageWin::Dock() {
   setWindowFlags(Qt::Widget);
   if (site->indexOf(this) < 0) site->addTab(this, QString::fromStdString(caption_));
   site->setCurrentWidget(this);
+  // A page is on show from now on, so it needs its picture.
+  Refresh(true);
+  blinkTimer_.start();
 }
 
 void TFormImageWin::Undock() {
@@ -608,7 +616,8 @@ void TFormImageWin::FloatAt(const QRect& geometry) {
   }
   dockSite_ = nullptr;
   setParent(nullptr, Qt::Window);
-  setGeometry(geometry);
+  resize(geometry.size());
+  move(geometry.topLeft());  // the frame's corner
   show();
   blinkTimer_.start();
 }

@@ -66,7 +66,8 @@ class TFormImageWin : public QWidget, public ImageWindow {
   void SelectAll();
   void Dock();
   void Undock();
-  // Leaves the dock site and floats with the given client geometry.
+  // Leaves the dock site and floats with its frame at the geometry's corner and its client area
+  // of the geometry's size.
   void FloatAt(const QRect& geometry);
 
   // The picture's mouse, in picture-control coordinates; global positions drive scrolling.

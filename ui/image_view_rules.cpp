@@ -26,7 +26,8 @@ std::string Format(const char* format, double v) {
 std::string CharacterText(int code) {
   if (code < 0x20 || code == 0x7F || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
     return std::string();
-  return QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1).toStdString();
+  const char32_t c = static_cast<char32_t>(code);
+  return QString::fromUcs4(&c, 1).toStdString();
 }
 
 template <class T>
@@ -230,7 +231,7 @@ std::vector<double> GridValues(double lo, double hi) {
   std::vector<double> values;
   const double step = GridStep(hi - lo);
   if (step == 0 || !std::isfinite(lo)) return values;
-  const double start = std::trunc(lo / step) * step;
+  const double start = std::trunc(lo / step) * step + 0.0;  // no "-0" label
   // Counted steps: adding step to a far-off start could stall in rounding.
   for (int k = 0; k < 64; ++k) {
     const double v = start + k * step;

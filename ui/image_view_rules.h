@@ -84,9 +84,10 @@ std::string DumpCsvText(const Image& image, int format, const std::array<bool, 3
 // A cell's text colour: the background's 0x00BBGGRR value plus 0x808080, carries included.
 std::uint32_t DumpTextColour(std::uint32_t backgroundBgr);
 
-// Calls f with the image as its concrete Layers type; false for an image of no known type.
-template <class F>
-bool VisitLayers(const Image& image, F&& f) {
+// Calls f with the image as its concrete Layers type (const as the image is); false for an image
+// of no known type.
+template <class ImageT, class F>
+bool VisitLayers(ImageT& image, F&& f) {
   switch (image.TypeId()) {
     case kTypeInt1: f(*As<Int1Image>(&image)); return true;
     case kTypeFloat1: f(*As<Float1Image>(&image)); return true;
