@@ -133,10 +133,11 @@ TFormDump::TFormDump(QWidget* parent) : QWidget(parent), grid_(new DumpGrid(*thi
     connect(channelBoxes_[c], &QCheckBox::toggled, grid_, qOverload<>(&QWidget::update));
     controls->addWidget(channelBoxes_[c]);
   }
-  const QStringList formats[] = {
-      {QStringLiteral("Pixel value"), QStringLiteral("Hexadecimal"), QStringLiteral("Character code")},
-      {QStringLiteral("Pixel value")},
-      {QStringLiteral("Absolute value"), QStringLiteral("Real part"), QStringLiteral("Imaginary part")}};
+  const QStringList formats[] = {{QStringLiteral("Pixel value"), QStringLiteral("Hexadecimal"),
+                                  QStringLiteral("Character code")},
+                                 {QStringLiteral("Pixel value")},
+                                 {QStringLiteral("Absolute value"), QStringLiteral("Real part"),
+                                  QStringLiteral("Imaginary part")}};
   for (int k = 0; k < 3; ++k) {
     formatBoxes_[k] = new QComboBox;
     formatBoxes_[k]->addItems(formats[k]);

@@ -49,6 +49,7 @@ class TFormDump : public QWidget {
 
   // "Save text file...": asks for a name and writes the view rectangle's values.
   void SaveTextFile();
+
  protected:
   void wheelEvent(QWheelEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;

@@ -92,9 +92,9 @@ std::string WithExtension(const std::string& path, const char* extension) {
 
 const char* const kZoomEntries[] = {"25",  "33.3", "50",  "75",  "100",  "150", "200",
                                     "300", "400",  "500", "800", "1000", "1600"};
-const char* const kWhiteLevels[] = {"65535", "32767", "16383", "4095",   "1023",   "511",    "255",
-                                    "128",   "64",    "32",    "16",     "8",      "4",      "2",
-                                    "1",     "0.5",   "0.25",  "0.125",  "0.0625", "0.03125"};
+const char* const kWhiteLevels[] = {"65535", "32767", "16383", "4095",  "1023",   "511",    "255",
+                                    "128",   "64",    "32",    "16",    "8",      "4",      "2",
+                                    "1",     "0.5",   "0.25",  "0.125", "0.0625", "0.03125"};
 
 QComboBox* EditableBox(const QString& name, const QStringList& items) {
   auto* box = new QComboBox;
@@ -605,9 +605,7 @@ void TFormImageWin::Dock() {
   blinkTimer_.start();
 }
 
-void TFormImageWin::Undock() {
-  FloatAt(QRect(WorkArea().topLeft(), size()));
-}
+void TFormImageWin::Undock() { FloatAt(QRect(WorkArea().topLeft(), size())); }
 
 void TFormImageWin::FloatAt(const QRect& geometry) {
   if (IsDocked()) {
@@ -633,7 +631,8 @@ TFormHistogram& HistogramWindow() {
 }
 
 void SetDockSite(QTabWidget* site) {
-  if (Shared().dockSite != nullptr) QObject::disconnect(Shared().dockSite, nullptr, nullptr, nullptr);
+  if (Shared().dockSite != nullptr)
+    QObject::disconnect(Shared().dockSite, nullptr, nullptr, nullptr);
   Shared().dockSite = site;
   if (site == nullptr) return;
   // The pages are the images' windows, not the site's: they float off before it goes.

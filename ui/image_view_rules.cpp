@@ -116,16 +116,14 @@ TileGrid TileRowsColumns(int n) {
 }
 
 QPoint ToolWindowPosition(const QRect& anchorFrame, const QSize& toolFrame, const QRect& workArea) {
-  const int x = std::max(workArea.left(),
-                         std::min(anchorFrame.right() + 1, workArea.right() + 1 - toolFrame.width()));
+  const int x = std::max(
+      workArea.left(), std::min(anchorFrame.right() + 1, workArea.right() + 1 - toolFrame.width()));
   const int y = std::max(workArea.top(),
                          std::min(anchorFrame.top(), workArea.bottom() + 1 - toolFrame.height()));
   return {x, y};
 }
 
-std::string SaveFailureMessage(const std::string& path) {
-  return path + " を保存できません。";
-}
+std::string SaveFailureMessage(const std::string& path) { return path + " を保存できません。"; }
 
 int DumpFirstVisibleForCentre(int point, int visibleCount, int cellCount) {
   return ClampLow(std::min(std::max(0, point - visibleCount / 2), cellCount - 3) + 1, 1,
@@ -139,10 +137,13 @@ int DumpFirstVisibleAfterPan(int startCell, int deltaPixels, int cellCount) {
 SampleKind SampleKindOf(const Image& image) {
   switch (image.TypeId()) {
     case kTypeInt1:
-    case kTypeInt3: return SampleKind::kInt;
+    case kTypeInt3:
+      return SampleKind::kInt;
     case kTypeComplex1:
-    case kTypeComplex3: return SampleKind::kComplex;
-    default: return SampleKind::kFloat;
+    case kTypeComplex3:
+      return SampleKind::kComplex;
+    default:
+      return SampleKind::kFloat;
   }
 }
 
@@ -152,7 +153,8 @@ std::string DumpValueText(int value, int format) {
     case 1:
       std::snprintf(text, sizeof text, "%4X", static_cast<unsigned>(value));
       return text;
-    case 2: return CharacterText(value);
+    case 2:
+      return CharacterText(value);
     default:
       std::snprintf(text, sizeof text, "%3d", value);
       return text;
@@ -163,9 +165,12 @@ std::string DumpValueText(float value, int) { return Format("%.5g", value); }
 
 std::string DumpValueText(const std::complex<float>& value, int format) {
   switch (format) {
-    case 1: return Format("%.5g", value.real());
-    case 2: return Format("%.5g", value.imag());
-    default: return Format("%.5g", std::abs(value));
+    case 1:
+      return Format("%.5g", value.real());
+    case 2:
+      return Format("%.5g", value.imag());
+    default:
+      return Format("%.5g", std::abs(value));
   }
 }
 

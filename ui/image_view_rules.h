@@ -89,13 +89,26 @@ std::uint32_t DumpTextColour(std::uint32_t backgroundBgr);
 template <class ImageT, class F>
 bool VisitLayers(ImageT& image, F&& f) {
   switch (image.TypeId()) {
-    case kTypeInt1: f(*As<Int1Image>(&image)); return true;
-    case kTypeFloat1: f(*As<Float1Image>(&image)); return true;
-    case kTypeComplex1: f(*As<Complex1Image>(&image)); return true;
-    case kTypeInt3: f(*As<Int3Image>(&image)); return true;
-    case kTypeFloat3: f(*As<Float3Image>(&image)); return true;
-    case kTypeComplex3: f(*As<Complex3Image>(&image)); return true;
-    default: return false;
+    case kTypeInt1:
+      f(*As<Int1Image>(&image));
+      return true;
+    case kTypeFloat1:
+      f(*As<Float1Image>(&image));
+      return true;
+    case kTypeComplex1:
+      f(*As<Complex1Image>(&image));
+      return true;
+    case kTypeInt3:
+      f(*As<Int3Image>(&image));
+      return true;
+    case kTypeFloat3:
+      f(*As<Float3Image>(&image));
+      return true;
+    case kTypeComplex3:
+      f(*As<Complex3Image>(&image));
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -50,10 +50,9 @@ TEST(ImageViewRulesTest, AMovedViewIsPushedBackInsideWithoutShrinking) {
 }
 
 TEST(ImageViewRulesTest, TilingUsesTheMostSquareGrid) {
-  const std::pair<int, TileGrid> cases[] = {{0, {1, 1}},  {1, {1, 1}},  {2, {1, 2}},
-                                            {3, {2, 2}},  {4, {2, 2}},  {5, {2, 3}},
-                                            {6, {2, 3}},  {7, {3, 3}},  {9, {3, 3}},
-                                            {10, {3, 4}}, {12, {3, 4}}, {13, {4, 4}}};
+  const std::pair<int, TileGrid> cases[] = {{0, {1, 1}}, {1, {1, 1}},  {2, {1, 2}},  {3, {2, 2}},
+                                            {4, {2, 2}}, {5, {2, 3}},  {6, {2, 3}},  {7, {3, 3}},
+                                            {9, {3, 3}}, {10, {3, 4}}, {12, {3, 4}}, {13, {4, 4}}};
   for (const auto& [n, grid] : cases) EXPECT_EQ(TileRowsColumns(n), grid) << n;
 }
 
@@ -84,7 +83,8 @@ TEST(ImageViewRulesTest, ValueTextsFollowTheFormatBox) {
   EXPECT_EQ(DumpValueText(-1, 1), "FFFFFFFF");
   EXPECT_EQ(DumpValueText(65, 2), "A");
   EXPECT_EQ(DumpValueText(0x3042, 2), "あ");
-  for (int control : {0, 7, 10, 127, -5, 0xD800, 0x110000}) EXPECT_EQ(DumpValueText(control, 2), "");
+  for (int control : {0, 7, 10, 127, -5, 0xD800, 0x110000})
+    EXPECT_EQ(DumpValueText(control, 2), "");
   EXPECT_EQ(DumpValueText(0.1234567f, 0), "0.12346");
   EXPECT_EQ(DumpValueText(123456.0f, 0), "1.2346e+05");
   const std::complex<float> z(3, -4);

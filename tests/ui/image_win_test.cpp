@@ -59,7 +59,9 @@ class ImageWinTest : public ::testing::Test {
     return image;
   }
 
-  static TFormImageWin& Window(Image& image) { return *static_cast<TFormImageWin*>(image.Window()); }
+  static TFormImageWin& Window(Image& image) {
+    return *static_cast<TFormImageWin*>(image.Window());
+  }
 
   static QComboBox& Box(TFormImageWin& w, const char* name) {
     auto* box = w.findChild<QComboBox*>(QString::fromUtf8(name));
@@ -410,8 +412,7 @@ TEST_F(ImageWinTest, TheDumpWritesTheViewAsText) {
   EXPECT_EQ(asked.initialName, "PixelValues");
   EXPECT_EQ(asked.defaultExtension, "csv");
   const std::vector<std::uint8_t> bytes = ReadFileBytes(dir.File("values.csv"));
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-            "  1  20  30,   2  ,   3  21  31,   4  , \n");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "  1  20  30,   2  ,   3  21  31,   4  , \n");
 
   // The formats of the dump's box: the second channel off, hexadecimal.
   dump.findChildren<QCheckBox*>()[1]->setChecked(false);
