@@ -138,7 +138,8 @@ void TFormModule::BuildMenus() {
   };
   add(editMenu_, QStringLiteral("切り取り"), &TFormModule::Cut, QKeySequence(Qt::CTRL | Qt::Key_X));
   add(editMenu_, QStringLiteral("コピー"), &TFormModule::Copy, QKeySequence(Qt::CTRL | Qt::Key_C));
-  add(editMenu_, QStringLiteral("貼り付け"), &TFormModule::Paste, QKeySequence(Qt::CTRL | Qt::Key_V));
+  add(editMenu_, QStringLiteral("貼り付け"), &TFormModule::Paste,
+      QKeySequence(Qt::CTRL | Qt::Key_V));
   add(editMenu_, QStringLiteral("削除"), &TFormModule::Delete, QKeySequence(Qt::Key_Delete));
 
   submoduleMenu_ = menuBar()->addMenu(QStringLiteral("サブモジュール"));
@@ -151,8 +152,9 @@ void TFormModule::BuildMenus() {
   add(submoduleMenu_, QStringLiteral("このモジュールのみ保存..."), &TFormModule::SaveModuleAlone);
   add(submoduleMenu_, QStringLiteral("このモジュールの名前を編集..."), &TFormModule::RenameModule);
   add(submoduleMenu_, QStringLiteral("入出力端子数を編集..."), &TFormModule::EditPortCounts);
-  // The Verilog window belongs to the hardware generator, which this program leaves out.
-  for (const QString& text : {QStringLiteral("Verilogを表示"), QStringLiteral("Verilogファイルを出力...")}) {
+  // Verilog output is not offered from the editor: its items exist, hidden and disabled.
+  for (const QString& text :
+       {QStringLiteral("Verilogを表示"), QStringLiteral("Verilogファイルを出力...")}) {
     QAction* action = submoduleMenu_->addAction(text);
     action->setVisible(false);
     action->setEnabled(false);
@@ -445,7 +447,8 @@ void TFormModule::PaintWires(QPainter& painter) {
     for (int k = 0; k < p->OutputCount(); ++k) {
       if (p->GetOutput(k) == nullptr) continue;
       const QPoint end = OutputEnd(*icon, k);
-      DrawWireSegment(painter, end + QPoint(kStubLength, 0), end, WireStyleFor(p->GetOutputType(k)));
+      DrawWireSegment(painter, end + QPoint(kStubLength, 0), end,
+                      WireStyleFor(p->GetOutputType(k)));
     }
   }
   std::vector<TProcFrame*> sinks(icons_.begin(), icons_.begin() + iconCount_);

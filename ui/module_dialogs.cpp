@@ -32,9 +32,9 @@ QHBoxLayout* ButtonRow(QPushButton* first, QPushButton* second) {
 
 const QStringList& TypeItems() {
   static const QStringList items = {
-      QStringLiteral("（未定）"),         QStringLiteral("整数型"),
-      QStringLiteral("浮動小数点型"),     QStringLiteral("複素数型"),
-      QStringLiteral("整数型 × 3ch"),     QStringLiteral("浮動小数点型 × 3ch"),
+      QStringLiteral("（未定）"),      QStringLiteral("整数型"),
+      QStringLiteral("浮動小数点型"),  QStringLiteral("複素数型"),
+      QStringLiteral("整数型 × 3ch"),  QStringLiteral("浮動小数点型 × 3ch"),
       QStringLiteral("複素数型 × 3ch")};
   return items;
 }

@@ -23,7 +23,7 @@ class TProcFrame : public QFrame {
   Q_OBJECT
 
  public:
-  static constexpr int kInPortTag = -1;   // left strip: the module's inputs, as outputs
+  static constexpr int kInPortTag = -1;    // left strip: the module's inputs, as outputs
   static constexpr int kOutPortTag = 999;  // right strip: the module's outputs, as inputs
   static constexpr int kWidth = 106;
   static constexpr int kStripWidth = 30;

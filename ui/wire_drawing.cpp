@@ -21,13 +21,20 @@ const QColor kGrey(128, 128, 128);
 WireStyle WireStyleFor(int type) {
   const std::vector<QColor> rgb = {QColor(0, 128, 0), QColor(255, 0, 0), QColor(0, 0, 255)};
   switch (type) {
-    case 1: return {3, {kGrey}};
-    case 2: return {5, {kGrey}};
-    case 3: return {4, {QColor(128, 0, 128)}};
-    case 4: return {1, rgb};
-    case 5: return {2, rgb};
-    case 6: return {1, std::vector<QColor>(3, QColor(0, 0, 255))};
-    default: return {4, {Qt::white}};
+    case 1:
+      return {3, {kGrey}};
+    case 2:
+      return {5, {kGrey}};
+    case 3:
+      return {4, {QColor(128, 0, 128)}};
+    case 4:
+      return {1, rgb};
+    case 5:
+      return {2, rgb};
+    case 6:
+      return {1, std::vector<QColor>(3, QColor(0, 0, 255))};
+    default:
+      return {4, {Qt::white}};
   }
 }
 
@@ -84,7 +91,8 @@ void DrawWireSegment(QPainter& painter, QPoint a, QPoint b, const WireStyle& sty
 void DrawWire(QPainter& painter, QPoint in, QPoint out, int type) {
   const WireStyle style = WireStyleFor(type);
   const std::vector<QPoint> route = WireRoute(in, out);
-  for (std::size_t i = 0; i + 1 < route.size(); ++i) DrawWireSegment(painter, route[i], route[i + 1], style);
+  for (std::size_t i = 0; i + 1 < route.size(); ++i)
+    DrawWireSegment(painter, route[i], route[i + 1], style);
 }
 
 }  // namespace kandrel

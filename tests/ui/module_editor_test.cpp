@@ -14,9 +14,9 @@
 #include <QTest>
 #include <QUrl>
 
+#include "process/process_file.h"
 #include "tests/support/kandrel_test.h"
 #include "tests/support/test_kinds.h"
-#include "process/process_file.h"
 #include "ui/form_module.h"
 #include "ui/module_dialogs.h"
 
@@ -73,7 +73,9 @@ class ModuleEditorTest : public ::testing::Test {
     SetHost(nullptr);
   }
 
-  QPoint OutputPoint(TProcFrame& icon, int k) const { return CentreOn(*form, *icon.OutputPanel(k)); }
+  QPoint OutputPoint(TProcFrame& icon, int k) const {
+    return CentreOn(*form, *icon.OutputPanel(k));
+  }
   ProcVirtual* SourceOf(ProcVirtual* p, int k) const { return p->GetInputLink(k).source; }
 
   EditorHost host;
@@ -118,6 +120,20 @@ TEST_F(ModuleEditorTest, DraggingFromAnInputLinksUnlinksOrRefuses) {
   DragInput(*form, *form->Icon(1), 0, OutputPoint(*form->Icon(1), 0));
   EXPECT_EQ(host.LastMessage(), "ループ接続はFrameBufferを経由して下さい。");
   EXPECT_EQ(SourceOf(scale, 0), nullptr);
+}
+
+TEST_F(ModuleEditorTest, WiresArePaintedInTheColourOfTheirType) {
+  auto pixelAt = [this](QPoint p) { return form->Canvas()->grab().toImage().pixelColor(p); };
+  const QColor background = pixelAt({170, 51});
+  // Input 1 of the scaler (200, 51) fed by the source's output end (146, 51): a straight wire.
+  scale->Connect(0, source, 0);
+  form->Repaint();
+  EXPECT_EQ(pixelAt({170, 51}), QColor(128, 128, 128));  // Float 1ch: grey
+  EXPECT_EQ(pixelAt({170, 45}), background);
+  // The scaler has not run: its wire takes the type inferred from its input.
+  add->Connect(0, scale, 0);
+  form->Repaint();
+  EXPECT_EQ(pixelAt({330, 51}), QColor(128, 128, 128));
 }
 
 TEST_F(ModuleEditorTest, IconsMoveToEvenPositionsKeptInTheProcess) {
@@ -280,8 +296,7 @@ TEST_F(ModuleEditorTest, WindowsCascadeAndKeepTheirGeometryOnlyOncePlaced) {
   EXPECT_EQ(secondForm.Slot(), form->Slot() + 1);
   const QRect workArea = QGuiApplication::primaryScreen()->availableGeometry();
   const int cascade = secondForm.Slot() % 10;
-  EXPECT_EQ(secondForm.pos(),
-            workArea.topLeft() + QPoint(cascade * 30, cascade * 20 + 495));
+  EXPECT_EQ(secondForm.pos(), workArea.topLeft() + QPoint(cascade * 30, cascade * 20 + 495));
   // Never shown and never loaded: nothing to store in a file.
   EXPECT_EQ(secondForm.Geometry(), DialogGeometry{});
   secondForm.RestoreGeometry({120, 140, 500, 300}, true);

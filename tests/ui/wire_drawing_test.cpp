@@ -1,11 +1,12 @@
 // Wire routes, the offsets of three-line wires, the pens of the image types and icon heights.
+#include "ui/wire_drawing.h"
+
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QPainter>
 
 #include "ui/proc_frame.h"
-#include "ui/wire_drawing.h"
 
 namespace kandrel {
 namespace {
@@ -24,10 +25,10 @@ TEST(WireRouteTest, BackwardWiresGoAroundAndForwardWiresRunStraight) {
   EXPECT_EQ(WireRoute({100, 50}, {207, 159}),
             (Route{{100, 50}, {90, 50}, {90, 219}, {217, 219}, {217, 159}, {207, 159}}));
   // Exactly an icon's width apart: no detour.
-  EXPECT_EQ(WireRoute({100, 50}, {206, 159}),
-            (Route{{100, 50}, {90, 50}, {216, 159}, {206, 159}}));
+  EXPECT_EQ(WireRoute({100, 50}, {206, 159}), (Route{{100, 50}, {90, 50}, {216, 159}, {206, 159}}));
   // An input 20 pixels right of its output end has one straight middle segment; 19 is backwards.
-  EXPECT_EQ(WireRoute({220, 300}, {200, 50}), (Route{{220, 300}, {210, 300}, {210, 50}, {200, 50}}));
+  EXPECT_EQ(WireRoute({220, 300}, {200, 50}),
+            (Route{{220, 300}, {210, 300}, {210, 50}, {200, 50}}));
   EXPECT_EQ(WireRoute({219, 300}, {200, 50}).size(), 6u);
 }
 
