@@ -74,7 +74,7 @@ class TFormModule : public QMainWindow, public ModuleEditor {
   int IconCount() const { return iconCount_; }
   // The slot in the registry of editor windows, -1 when all were taken.
   int Slot() const { return slot_; }
-  // Whether the provisional wire is being drawn, and its end points.
+  // Whether a provisional wire is being dragged.
   bool IsDraggingWire() const { return wireDrag_; }
 
  protected:

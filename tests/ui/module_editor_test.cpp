@@ -228,6 +228,26 @@ TEST_F(ModuleEditorTest, DeleteAsksForEachSelectedProcessFromTheLast) {
   EXPECT_EQ(module->ChildCount(), 2);
 }
 
+TEST_F(ModuleEditorTest, CutAndPasteMoveAProcessToTheEnd) {
+  scale->SetName("Blur");
+  form->SelectOnlyIcon(1);
+  SetModalRunner([](QDialog& dialog) {
+    dynamic_cast<TFormQueryDelProc&>(dialog).DeleteButton()->click();
+    return dialog.result();
+  });
+  form->Cut();
+  ASSERT_EQ(module->ChildCount(), 2);
+  EXPECT_EQ(module->Child(1), add);
+
+  form->Paste();
+  ASSERT_EQ(module->ChildCount(), 3);
+  EXPECT_EQ(module->Child(2)->Name(), "Blur");
+  EXPECT_EQ(module->Child(2)->Status(), "Rst");
+  EXPECT_TRUE(form->IsIconSelected(2));
+  EXPECT_FALSE(form->IsIconSelected(1));
+  EXPECT_TRUE(form->Icon(2)->isVisible());
+}
+
 TEST_F(ModuleEditorTest, PortDialogEnablesTypesBelowTheCountsAndTheModuleRefusesUsedPorts) {
   scale->Connect(0, module->InputPort(), 1);  // module input 2 is read inside
   module->InputPort()->SetOutputType(0, 4);
