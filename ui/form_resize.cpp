@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +13,7 @@
 #include <cmath>
 #include <optional>
 
+#include "ui/form_to_int_double.h"
 #include "ui/number_text.h"
 
 namespace kandrel {
@@ -118,7 +118,7 @@ class ResizeAxis : public QGroupBox {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::FocusIn) {
+    if (IsEntering(*event)) {
       if (watched == pixels_) byPixels_->setChecked(true);
       if (watched == percent_) byRatio_->setChecked(true);
     }

@@ -1,7 +1,7 @@
 #include "ui/form_to_int_double.h"
 
 #include <QCheckBox>
-#include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +11,12 @@
 #include "ui/number_text.h"
 
 namespace kandrel {
+
+bool IsEntering(const QEvent& event) {
+  if (event.type() != QEvent::FocusIn) return false;
+  const Qt::FocusReason reason = static_cast<const QFocusEvent&>(event).reason();
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
 
 TFormToIntDouble::TFormToIntDouble(ProcToInt& process)
     : TFormVirtual(process),
@@ -37,9 +43,8 @@ TFormToIntDouble::TFormToIntDouble(ProcToInt& process)
 }
 
 bool TFormToIntDouble::eventFilter(QObject* watched, QEvent* event) {
-  // Whoever goes to change a white level means to rescale.
-  if ((watched == input_ || watched == output_) && event->type() == QEvent::FocusIn)
-    rescale_->setChecked(true);
+  // Whoever goes to change a white level means to rescale; coming back to the window is not that.
+  if ((watched == input_ || watched == output_) && IsEntering(*event)) rescale_->setChecked(true);
   return TFormVirtual::eventFilter(watched, event);
 }
 

@@ -13,6 +13,10 @@ namespace kandrel {
 
 class ProcToInt;
 
+// A control gaining the focus by the user's choice (a click, a tab), not by its window coming
+// back to the front; shared by the dialogs that react to entering an edit.
+bool IsEntering(const QEvent& event);
+
 class TFormToIntDouble : public TFormVirtual {
   Q_OBJECT
 

@@ -73,8 +73,8 @@ Control& Named(QWidget& dialog, const char* name) {
   throw std::logic_error(std::string("no control ") + name);
 }
 
-void Enter(QWidget& control) {
-  QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
+void Enter(QWidget& control, Qt::FocusReason reason = Qt::MouseFocusReason) {
+  QFocusEvent focusIn(QEvent::FocusIn, reason);
   QCoreApplication::sendEvent(&control, &focusIn);
 }
 
@@ -354,6 +354,8 @@ TEST_F(ParamDialogTest, ToIntDoubleProposesInput1sLevelAndRefusesRescalingFromZe
 
   toInt->ShowDialog();
   input.setText("0");
+  Enter(input, Qt::ActiveWindowFocusReason);  // the window coming back, not the user's choice
+  EXPECT_FALSE(rescale.isChecked());
   Enter(output);
   EXPECT_TRUE(rescale.isChecked());
   output.setText("1");
