@@ -5,7 +5,19 @@
 #include <string_view>
 #include <utility>
 
+#include "blocks/geometry/resize.h"
+#include "blocks/pixel/arithmetic.h"
+#include "blocks/pixel/type_conversion.h"
+#include "io/read_file.h"
+#include "io/save_file.h"
+#include "ui/form_multi_adder.h"
+#include "ui/form_multiplier.h"
 #include "ui/form_no_param.h"
+#include "ui/form_read_file.h"
+#include "ui/form_resize.h"
+#include "ui/form_save_file.h"
+#include "ui/form_to_int_double.h"
+#include "ui/form_to_mono.h"
 
 namespace kandrel {
 
@@ -13,13 +25,22 @@ namespace {
 
 using FormMaker = std::unique_ptr<TFormVirtual> (*)(ProcVirtual&);
 
-template <class Form>
+// A dialog edits the parameters of its own process class; asked for another, there is none.
+template <class Form, class Proc = ProcVirtual>
 std::unique_ptr<TFormVirtual> Make(ProcVirtual& process) {
-  return std::make_unique<Form>(process);
+  auto* typed = dynamic_cast<Proc*>(&process);
+  return typed != nullptr ? std::make_unique<Form>(*typed) : nullptr;
 }
 
 constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormNoParam", Make<TFormNoParam>},
+    {"TFormReadFile", Make<TFormReadFile, ProcReadFile>},
+    {"TFormSaveFile", Make<TFormSaveFile, ProcSaveFile>},
+    {"TFormMultiAdder", Make<TFormMultiAdder, ProcMultiAdder>},
+    {"TFormMultiplier", Make<TFormMultiplier, ProcMultiplier>},
+    {"TFormToIntDouble", Make<TFormToIntDouble, ProcToInt>},
+    {"TFormToMono", Make<TFormToMono, ProcToMono>},
+    {"TFormResize", Make<TFormResize, ProcResize>},
 };
 
 }  // namespace
