@@ -325,6 +325,14 @@ void TFormImageWin::ShowNumbers() {
   }
 }
 
+void TFormImageWin::SetCaption(const std::string& caption) {
+  caption_ = caption;
+  setWindowTitle(QString::fromStdString(caption_));
+  if (!dockSite_.isNull())
+    if (const int page = dockSite_->indexOf(this); page >= 0)
+      dockSite_->setTabText(page, QString::fromStdString(caption_));
+}
+
 void TFormImageWin::HandToToolWindows() {
   if (Shared().dump != nullptr) Shared().dump->SetImage(&display_);
   if (Shared().histogram != nullptr) Shared().histogram->SetImage(&image_);

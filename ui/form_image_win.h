@@ -45,6 +45,10 @@ class TFormImageWin : public QWidget, public ImageWindow {
   void Hide() override;
   bool IsVisible() const override;
   std::string Caption() const override { return caption_; }
+  void SetCaption(const std::string& caption) override;
+  // The window became the one the user looks at (its tab was chosen): the pixel dump and the
+  // histogram follow it.
+  void Activate() { HandToToolWindows(); }
 
   // The registry slot, -1 for an unnumbered window.
   int Slot() const { return slot_; }
