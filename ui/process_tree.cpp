@@ -27,6 +27,16 @@ void SetTextUnlessEditing(QTreeWidgetItem* node, const QString& text) {
   if (node->text(0) != text) node->setText(0, text);
 }
 
+// Calls visit for every process of the hierarchy under p, p included, until it returns true.
+template <class Visit>
+bool AnyInHierarchy(ProcVirtual& p, const Visit& visit) {
+  if (visit(p)) return true;
+  if (auto* module = dynamic_cast<ProcModule*>(&p))
+    for (int i = 0; i < module->ChildCount(); ++i)
+      if (AnyInHierarchy(*module->Child(i), visit)) return true;
+  return false;
+}
+
 }  // namespace
 
 ProcessTree::ProcessTree(QWidget* parent) : QTreeWidget(parent) {
@@ -56,6 +66,23 @@ ProcVirtual* ProcessTree::ProcessOf(const QTreeWidgetItem* item) {
 
 Image* ProcessTree::ImageOf(const QTreeWidgetItem* item) {
   return item != nullptr ? static_cast<Image*>(item->data(0, kImageRole).value<void*>()) : nullptr;
+}
+
+ProcVirtual* ProcessTree::LiveProcessOf(const QTreeWidgetItem* item) const {
+  ProcVirtual* wanted = ProcessOf(item);
+  if (wanted == nullptr || root_ == nullptr) return nullptr;
+  return AnyInHierarchy(*root_, [wanted](ProcVirtual& p) { return &p == wanted; }) ? wanted : nullptr;
+}
+
+Image* ProcessTree::LiveImageOf(const QTreeWidgetItem* item) const {
+  Image* wanted = ImageOf(item);
+  if (wanted == nullptr || root_ == nullptr) return nullptr;
+  const auto holds = [wanted](ProcVirtual& p) {
+    for (int k = 0; k < p.OutputCount(); ++k)
+      if (p.GetOutput(k) == wanted) return true;
+    return false;
+  };
+  return AnyInHierarchy(*root_, holds) ? wanted : nullptr;
 }
 
 void ProcessTree::Rebuild() {
@@ -91,19 +118,19 @@ void ProcessTree::Fill(QTreeWidgetItem* node, ProcVirtual& p) {
 }
 
 void ProcessTree::OnDoubleClicked(QTreeWidgetItem* item) {
-  if (ProcVirtual* p = ProcessOf(item)) {
+  if (ProcVirtual* p = LiveProcessOf(item)) {
     p->ShowDialog();
     item->setExpanded(true);
-  } else if (Image* image = ImageOf(item)) {
+  } else if (Image* image = LiveImageOf(item)) {
     image->ShowWindow();
   }
 }
 
 void ProcessTree::OnEdited(QTreeWidgetItem* item) {
   if (rebuilding_) return;
-  if (ProcVirtual* p = ProcessOf(item)) {
+  if (ProcVirtual* p = LiveProcessOf(item)) {
     if (QString::fromStdString(p->Name()) != item->text(0)) p->SetName(item->text(0).toStdString());
-  } else if (Image* image = ImageOf(item); image != nullptr && image->Window() != nullptr) {
+  } else if (Image* image = LiveImageOf(item); image != nullptr && image->Window() != nullptr) {
     image->Window()->SetCaption(item->text(0).toStdString());
   }
 }
@@ -114,7 +141,7 @@ void ProcessTree::OnSelected() {
 }
 
 void ProcessTree::ShowContextMenu(const QPoint& at) {
-  ProcVirtual* p = ProcessOf(itemAt(at));
+  ProcVirtual* p = LiveProcessOf(itemAt(at));
   if (p == nullptr) return;
   QMenu menu;
   menu.addAction(QStringLiteral("リセット"), [p] { p->Reset(); });

@@ -26,6 +26,10 @@ class ProcessTree : public QTreeWidget {
 
  private:
   void Fill(QTreeWidgetItem* node, ProcVirtual& p);
+  // A node may stand for a process deleted since the last rebuild; only what is still in the
+  // hierarchy is touched.
+  ProcVirtual* LiveProcessOf(const QTreeWidgetItem* item) const;
+  Image* LiveImageOf(const QTreeWidgetItem* item) const;
   void OnDoubleClicked(QTreeWidgetItem* item);
   void OnEdited(QTreeWidgetItem* item);
   void OnSelected();

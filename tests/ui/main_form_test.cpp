@@ -270,7 +270,16 @@ TEST_F(MainFormTest, TheTreeFollowsTheHierarchyAndRenames) {
 
   source->setText(0, "Renamed");
   EXPECT_EQ(sub->Child(0)->Name(), "Renamed");
+  QTreeWidgetItem* output = source->child(0);
+  output->setText(0, "Picture");
+  EXPECT_EQ(sub->Child(0)->GetOutput(0)->WindowName(), "Picture");
+
+  // Until the next refresh the nodes of a deleted process stay; using them touches nothing.
   sub->RemoveProcess(0);
+  source->setText(0, "Gone");
+  output->setText(0, "Gone too");
+  emit tree.itemDoubleClicked(source, 0);
+  emit tree.itemDoubleClicked(output, 0);
   tree.Rebuild();
   EXPECT_EQ(inner->childCount(), 0);
 }
