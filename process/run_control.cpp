@@ -30,6 +30,7 @@ int RunController::StepAll() {
 
 int RunController::RunAll() {
   if (currentFrame_ >= endPoint_) ResetAll();
+  inRun_ = true;
   running_ = true;
   int result = 0;
   while (running_) {
@@ -38,6 +39,7 @@ int RunController::RunAll() {
     GetHost().ProcessPendingEvents();
   }
   running_ = false;
+  inRun_ = false;
   return result;
 }
 

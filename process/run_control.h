@@ -25,6 +25,8 @@ class RunController {
   // "一時停止": the run ends after the frame in progress.
   void Pause() { running_ = false; }
   bool IsRunning() const { return running_; }
+  // True while RunAll is going on, paused or not: its frame may still be finishing.
+  bool InRun() const { return inRun_; }
 
   int CurrentFrame() const { return currentFrame_; }
   int EndPoint() const { return endPoint_; }
@@ -47,6 +49,7 @@ class RunController {
   int currentFrame_ = 0;
   int endPoint_ = 100;
   bool running_ = false;
+  bool inRun_ = false;
 };
 
 }  // namespace kandrel

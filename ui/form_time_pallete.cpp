@@ -137,7 +137,7 @@ void TFormTimePallete::PressReset() { controller_.ResetAll(); }
 void TFormTimePallete::PressStep() { controller_.StepAll(); }
 
 void TFormTimePallete::PressRun() {
-  if (controller_.IsRunning()) return;
+  if (controller_.InRun()) return;
   // The strip covers the button row of the controller.
   const QPoint corner = mapToGlobal(QPoint(0, height() - kRunningHeight));
   running_->move(corner);

@@ -202,6 +202,7 @@ SaveAnswer TForm1::AskToSave() {
 }
 
 bool TForm1::MayReplaceRoot() {
+  if (StopRunFirst()) return false;
   switch (AskToSave()) {
     case SaveAnswer::kSave:
       // A save that failed or was cancelled must not let the graph go.
@@ -324,10 +325,15 @@ void TForm1::RunCommand() {
 
 // ---- window events ----
 
+bool TForm1::StopRunFirst() {
+  // A continuous run holds the root between its frames: the root stays until the run ended.
+  if (!controller_.InRun()) return false;
+  controller_.Pause();
+  return true;
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (controller_.IsRunning()) {
-    // The frames run inside this window's loop; stop them first, close afterwards.
-    controller_.Pause();
+  if (StopRunFirst()) {
     event->ignore();
     return;
   }

@@ -77,6 +77,8 @@ class TForm1 : public QMainWindow {
   void ShowAbout();
   // False when the user cancelled (or a chosen save failed, which would lose the graph).
   bool MayReplaceRoot();
+  // True (and the run told to pause) while a continuous run is going, paused or not.
+  bool StopRunFirst();
   SaveAnswer AskToSave();
   void InstallRoot(std::unique_ptr<ProcModule> root);
   void DestroyRoot();

@@ -323,6 +323,19 @@ TEST_F(MainFormTest, TheControllerStepsRunsAndKeepsItsEndPoint) {
   host.onPendingEvents = nullptr;
   form->StepCommand();
   EXPECT_EQ(form->Controller().CurrentFrame(), 4);
+
+  // Between frames of a run the root cannot be replaced or closed: the run stops instead.
+  ProcModule* root = form->Root();
+  bool closed = true;
+  host.onPendingEvents = [&] {
+    form->NewProcess();
+    closed = form->close();
+  };
+  form->RunCommand();
+  host.onPendingEvents = nullptr;
+  EXPECT_EQ(form->Root(), root);
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(form->Controller().CurrentFrame(), 5);
 }
 
 }  // namespace
