@@ -229,20 +229,15 @@ void TFormModule::Show() {
 void TFormModule::Hide() { hide(); }
 bool TFormModule::IsVisible() const { return isVisible(); }
 
-DialogGeometry TFormModule::Geometry() const {
-  if (!placed_) return {};
-  return {x(), y(), width(), height()};
-}
+DialogGeometry TFormModule::Geometry() const { return placement_.Of(*this); }
 
 void TFormModule::RestoreGeometry(const DialogGeometry& geometry, bool withSize) {
-  move(geometry.left, geometry.top);
-  if (withSize) resize(geometry.width, geometry.height);
-  placed_ = true;
+  placement_.Restore(*this, geometry, withSize);
 }
 
 void TFormModule::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  placed_ = true;
+  placement_.MarkShown();
   RefreshEditor();
   refreshTimer_->start();
 }

@@ -13,6 +13,7 @@
 
 #include "process/proc_module.h"
 #include "ui/proc_frame.h"
+#include "ui/window_placement.h"
 
 class QAbstractScrollArea;
 class QMenu;
@@ -34,7 +35,6 @@ class TFormModule : public QMainWindow, public ModuleEditor {
   void Show() override;
   void Hide() override;
   bool IsVisible() const override;
-  // Empty until the window has a position of its own (shown once, or put by a file).
   DialogGeometry Geometry() const override;
   void RestoreGeometry(const DialogGeometry& geometry, bool withSize) override;
 
@@ -107,7 +107,7 @@ class TFormModule : public QMainWindow, public ModuleEditor {
   std::array<bool, kMaxPorts> MarksOf(const TProcFrame& icon) const;
 
   int slot_ = -1;
-  bool placed_ = false;
+  WindowPlacement placement_;
   ModuleCanvas* canvas_;
   TProcFrame* inPorts_;
   TProcFrame* outPorts_;

@@ -46,15 +46,10 @@ void TFormVirtual::Show() { show(); }
 void TFormVirtual::Hide() { hide(); }
 bool TFormVirtual::IsVisible() const { return isVisible(); }
 
-DialogGeometry TFormVirtual::Geometry() const {
-  if (!placed_) return {};
-  return {x(), y(), width(), height()};
-}
+DialogGeometry TFormVirtual::Geometry() const { return placement_.Of(*this); }
 
 void TFormVirtual::RestoreGeometry(const DialogGeometry& geometry, bool withSize) {
-  move(geometry.left, geometry.top);
-  if (withSize) resize(geometry.width, geometry.height);
-  placed_ = true;
+  placement_.Restore(*this, geometry, withSize);
 }
 
 void TFormVirtual::ParamsToControls() {}
@@ -69,7 +64,7 @@ void TFormVirtual::showEvent(QShowEvent* event) {
   snapshot_.Take(process_);
   ParamsToControls();
   // Only now: the first showing's snapshot holds no position, so cancelling it moves nothing.
-  placed_ = true;
+  placement_.MarkShown();
 }
 
 int TFormVirtual::StoreControls() {

@@ -12,6 +12,7 @@
 
 #include "process/host.h"
 #include "ui/param_snapshot.h"
+#include "ui/window_placement.h"
 
 class QPushButton;
 class QVBoxLayout;
@@ -27,8 +28,6 @@ class TFormVirtual : public QDialog, public ProcessDialog {
   void Show() override;
   void Hide() override;
   bool IsVisible() const override;
-  // Empty until the dialog has a position of its own (shown once, or put by a file), so that a
-  // saved dialog never shown is not pinned to the corner of the screen when loaded.
   DialogGeometry Geometry() const override;
   void RestoreGeometry(const DialogGeometry& geometry, bool withSize) override;
 
@@ -52,7 +51,7 @@ class TFormVirtual : public QDialog, public ProcessDialog {
 
   ProcVirtual& process_;
   ParamSnapshot snapshot_;
-  bool placed_ = false;
+  WindowPlacement placement_;
   QVBoxLayout* body_;
   QPushButton* ok_ = nullptr;
 };

@@ -45,13 +45,12 @@ constexpr const char* kOpenFilter =
 
 QRect WorkArea() { return QGuiApplication::primaryScreen()->availableGeometry(); }
 
-std::unique_ptr<ProcModule> NewModule() {
-  std::unique_ptr<ProcVirtual> created = CreateById(kModuleId);
-  if (auto* module = dynamic_cast<ProcModule*>(created.get())) {
-    created.release();
-    return std::unique_ptr<ProcModule>(module);
-  }
-  return nullptr;
+// The process as a module, or nothing (and the process destroyed) when it is none.
+std::unique_ptr<ProcModule> AsModule(std::unique_ptr<ProcVirtual> p) {
+  auto* module = dynamic_cast<ProcModule*>(p.get());
+  if (module == nullptr) return nullptr;
+  p.release();
+  return std::unique_ptr<ProcModule>(module);
 }
 
 }  // namespace
@@ -235,7 +234,7 @@ void TForm1::InstallRoot(std::unique_ptr<ProcModule> root) {
 
 void TForm1::NewProcess() {
   if (!MayReplaceRoot()) return;
-  std::unique_ptr<ProcModule> root = NewModule();
+  std::unique_ptr<ProcModule> root = AsModule(CreateById(kModuleId));
   if (root == nullptr) return;
   InstallRoot(std::move(root));
   SetLastUsedDirectory(folders_.ProgramDirectory());
@@ -247,14 +246,12 @@ bool TForm1::OpenFile(const std::string& path) {
     return root_->InsertFile(path) == 0;
   }
   if (!MayReplaceRoot()) return false;
-  std::unique_ptr<ProcVirtual> loaded = LoadProcessFile(path);
-  auto* module = dynamic_cast<ProcModule*>(loaded.get());
-  if (module == nullptr) {
+  std::unique_ptr<ProcModule> loaded = AsModule(LoadProcessFile(path));
+  if (loaded == nullptr) {
     GetHost().ShowMessage("最上位階層は親プロセスでなければいけません。");
     return false;
   }
-  loaded.release();
-  InstallRoot(std::unique_ptr<ProcModule>(module));
+  InstallRoot(std::move(loaded));
   currentFileName_ = path;
   if (ProcessDialog* editor = root_->Dialog()) editor->Show();
   return true;

@@ -57,7 +57,6 @@ class TForm1 : public QMainWindow {
   ProcessTree& Tree() const { return *tree_; }
   QTabWidget& Tabs() const { return *tabs_; }
   QMenu& PlugInMenu() const { return *plugInMenu_; }
-  const AppFolders& Folders() const { return folders_; }
   // Reset, step and run, as F7, F8, F9 and the tool buttons.
   void ResetCommand();
   void StepCommand();

@@ -23,7 +23,8 @@ void TrimChildren(QTreeWidgetItem* node, int count) {
   while (node->childCount() > count) delete node->takeChild(node->childCount() - 1);
 }
 
-void SetTextUnlessEditing(QTreeWidgetItem* node, const QString& text) {
+// The same text set again would signal a change and repaint for nothing, twice a second.
+void SetTextIfChanged(QTreeWidgetItem* node, const QString& text) {
   if (node->text(0) != text) node->setText(0, text);
 }
 
@@ -99,7 +100,7 @@ void ProcessTree::Rebuild() {
 void ProcessTree::Fill(QTreeWidgetItem* node, ProcVirtual& p) {
   node->setData(0, kProcessRole, QVariant::fromValue<void*>(&p));
   node->setData(0, kImageRole, QVariant::fromValue<void*>(nullptr));
-  if (!isPersistentEditorOpen(node)) SetTextUnlessEditing(node, QString::fromStdString(p.Name()));
+  if (!isPersistentEditorOpen(node)) SetTextIfChanged(node, QString::fromStdString(p.Name()));
   if (auto* module = dynamic_cast<ProcModule*>(&p)) {
     for (int i = 0; i < module->ChildCount(); ++i) Fill(NodeAt(node, i), *module->Child(i));
     TrimChildren(node, module->ChildCount());
@@ -111,7 +112,7 @@ void ProcessTree::Fill(QTreeWidgetItem* node, ProcVirtual& p) {
     output->setData(0, kProcessRole, QVariant::fromValue<void*>(nullptr));
     output->setData(0, kImageRole, QVariant::fromValue<void*>(image));
     TrimChildren(output, 0);
-    SetTextUnlessEditing(output, image != nullptr ? QString::fromStdString(image->WindowName())
+    SetTextIfChanged(output, image != nullptr ? QString::fromStdString(image->WindowName())
                                                   : QStringLiteral("未作成"));
   }
   TrimChildren(node, p.OutputCount());

@@ -21,10 +21,9 @@ class ProcessTree : public QTreeWidget {
   void SetRoot(ProcModule* root);
   void Rebuild();
 
+ private:
   static ProcVirtual* ProcessOf(const QTreeWidgetItem* item);
   static Image* ImageOf(const QTreeWidgetItem* item);
-
- private:
   void Fill(QTreeWidgetItem* node, ProcVirtual& p);
   // A node may stand for a process deleted since the last rebuild; only what is still in the
   // hierarchy is touched.

@@ -84,8 +84,7 @@ std::optional<std::string> RunFileBox(const FileBoxRequest& request, QWidget* pa
   QFileDialog box(parent, QString::fromStdString(request.title),
                   QString::fromStdString(request.initialDirectory), QtFileFilter(request.filter));
   box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  box.setFileMode(save ? QFileDialog::AnyFile
-                       : (request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
+  box.setFileMode(!save && request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (!request.defaultExtension.empty())
     box.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
   if (!request.initialName.empty()) box.selectFile(QString::fromStdString(request.initialName));
