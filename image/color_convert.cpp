@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "image/image.h"
+#include "image/parallel.h"
 
 // The shared loop takes the whole sample mapping inline, however deep its calls go, and on x86-64
 // is built for AVX2 and for the baseline, the better one chosen when the program starts. AVX2
@@ -97,8 +98,12 @@ void ConvertEach(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>&
   out1.Resize(width, height);
   out2.Resize(width, height);
   out3.Resize(width, height);
-  MapTriples(a.Data(), b.Data(), c.Data(), out1.Data(), out2.Data(), out3.Data(), a.SampleCount(),
-             map);
+  const std::size_t row = static_cast<std::size_t>(width);
+  ForEachRowBand(height, row, [&](int rowBegin, int rowEnd) {
+    const std::size_t first = rowBegin * row;
+    MapTriples(a.Data() + first, b.Data() + first, c.Data() + first, out1.Data() + first,
+               out2.Data() + first, out3.Data() + first, (rowEnd - rowBegin) * row, map);
+  });
 }
 
 // first where wanted and both values are numbers, else second. Both values enter the test so

@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "image/parallel.h"
+
 namespace kandrel {
 
 void ComplexMagnitude(const ComplexArray& src, FloatArray& dst) {
@@ -284,17 +286,19 @@ void MapRows(const Array2D<Sample>& src, int left, int top, int right, int botto
   const int width = src.Width();
   const int inFrom = std::clamp(left, 0, width);
   const int inTo = std::clamp(right, inFrom, width);
-  for (int y = 0; y < src.Height(); ++y) {
-    const Sample* in = src[y];
-    unsigned char* out = dst[y];
-    if (y < top || y >= bottom) {
-      map(levels, in, out, width, 1);
-      continue;
+  ForEachRowBand(src.Height(), width, [&](int rowBegin, int rowEnd) {
+    for (int y = rowBegin; y < rowEnd; ++y) {
+      const Sample* in = src[y];
+      unsigned char* out = dst[y];
+      if (y < top || y >= bottom) {
+        map(levels, in, out, width, 1);
+        continue;
+      }
+      map(levels, in, out, inFrom, 1);
+      map(levels, in + inFrom, out + inFrom, inTo - inFrom, 0);
+      map(levels, in + inTo, out + inTo, width - inTo, 1);
     }
-    map(levels, in, out, inFrom, 1);
-    map(levels, in + inFrom, out + inFrom, inTo - inFrom, 0);
-    map(levels, in + inTo, out + inTo, width - inTo, 1);
-  }
+  });
 }
 
 // Picks the instantiation for the absolute flag, so that the inner loops do not test it.

@@ -6,7 +6,6 @@
 #include "image/color_convert.h"
 #include "image/conversions.h"
 #include "image/image.h"
-#include "image/parallel.h"
 #include "image/resample.h"
 
 namespace kandrel {
@@ -53,7 +52,8 @@ void ImageDisplay::BuildPlanes(const std::array<const Array2D<Sample>*, 3>& sour
   const int width = sources[0]->Width();
   const int height = sources[0]->Height();
   std::array<const Array2D<Sample>*, 3> shown;
-  ForEachInParallel(3, [&](int i) {
+  // Each step below splits its picture into row bands of its own.
+  for (int i = 0; i < 3; ++i) {
     const Array2D<Sample>& source = *sources[i];
     if (channelShown_[i] && source.SameSize(*sources[0])) {
       shown[i] = &source;
@@ -64,9 +64,9 @@ void ImageDisplay::BuildPlanes(const std::array<const Array2D<Sample>*, 3>& sour
       ResizeZeroed(scratch[i], width, height);
       shown[i] = &scratch[i];
     }
-  });
+  }
   if (colorSpace == kRgb) {
-    ForEachInParallel(3, [&](int i) { planes[i] = *shown[i]; });
+    for (int i = 0; i < 3; ++i) planes[i] = *shown[i];
   } else if (const ConvertColor* converter = ConverterToRgb(colorSpace)) {
     ConvertToRgb(*converter, shown, planes);
   }
@@ -127,12 +127,12 @@ void ImageDisplay::ToneMap() {
   };
   switch (image_.TypeId()) {
     case kTypeInt3:
-      ForEachInParallel(3, [&](int i) { mapInt(intPlanes_[i], displayPlanes_[i]); });
+      for (int i = 0; i < 3; ++i) mapInt(intPlanes_[i], displayPlanes_[i]);
       break;
     case kTypeFloat3:
     case kTypeComplex1:
     case kTypeComplex3:
-      ForEachInParallel(3, [&](int i) { mapFloat(floatPlanes_[i], displayPlanes_[i]); });
+      for (int i = 0; i < 3; ++i) mapFloat(floatPlanes_[i], displayPlanes_[i]);
       break;
     case kTypeInt1:
     case kTypeFloat1:

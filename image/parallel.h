@@ -1,6 +1,9 @@
-// Runs independent per-channel work of one call on its own threads, joined before returning.
+// Runs independent work of one call on its own threads, joined before returning: one thread per
+// channel, or one per band of rows of a large picture.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -34,6 +37,27 @@ void ForEachInParallel(int count, Body&& body) {
   for (std::thread& t : threads) t.join();
   for (const std::exception_ptr& e : errors)
     if (e) std::rethrow_exception(e);
+}
+
+// body(begin, end) over bands of the rows 0 … rows − 1 that together cover them once, one band
+// per hardware thread. Pictures under about 64 K samples are one band on the calling thread:
+// starting threads would cost more than it saves.
+template <class Body>
+void ForEachRowBand(int rows, std::size_t samplesPerRow, Body&& body) {
+  constexpr std::size_t kSamplesWorthAThread = 1 << 16;
+  const std::size_t samples = static_cast<std::size_t>(std::max(rows, 0)) * samplesPerRow;
+  const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int bands = static_cast<int>(
+      std::min<std::size_t>({static_cast<std::size_t>(threads), samples / kSamplesWorthAThread,
+                             static_cast<std::size_t>(std::max(rows, 0))}));
+  if (bands <= 1) {
+    body(0, rows);
+    return;
+  }
+  ForEachInParallel(bands, [&](int band) {
+    body(static_cast<int>(static_cast<long long>(rows) * band / bands),
+         static_cast<int>(static_cast<long long>(rows) * (band + 1) / bands));
+  });
 }
 
 }  // namespace kandrel

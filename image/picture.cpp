@@ -1,10 +1,14 @@
 #include "image/picture.h"
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include <QImage>
 #include <QImageReader>
 #include <QString>
+
+#include "image/parallel.h"
 
 namespace kandrel {
 
@@ -46,17 +50,22 @@ const std::uint8_t* Picture::ScanLine(int y) const { return impl_->image.constSc
 
 void PlanesToPicture(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2, Picture& picture) {
   picture.Create(p0.Width(), p0.Height());
-  for (int y = 0; y < p0.Height(); ++y) {
-    std::uint8_t* line = picture.ScanLine(y);
-    const std::uint8_t* r = p0[y];
-    const std::uint8_t* g = p1[y];
-    const std::uint8_t* b = p2[y];
-    // Whole 0xffRRGGBB pixels at a time, as the 32-bit bitmap stores them.
-    for (int x = 0; x < p0.Width(); ++x) {
-      const std::uint32_t pixel = 0xFF000000u | std::uint32_t{r[x]} << 16 | std::uint32_t{g[x]} << 8 | b[x];
-      std::memcpy(line + 4 * x, &pixel, 4);
+  // A bitmap still shared with a painter is copied once here, not by each band at once.
+  if (p0.Height() > 0) picture.ScanLine(0);
+  const int width = p0.Width();
+  ForEachRowBand(p0.Height(), width, [&](int rowBegin, int rowEnd) {
+    // Whole 0xffRRGGBB pixels, as the 32-bit bitmap stores them, a line at a time: a loop that
+    // vectorizes, then one copy into the bitmap.
+    std::vector<std::uint32_t> pixels(width);
+    for (int y = rowBegin; y < rowEnd; ++y) {
+      const std::uint8_t* r = p0[y];
+      const std::uint8_t* g = p1[y];
+      const std::uint8_t* b = p2[y];
+      for (int x = 0; x < width; ++x)
+        pixels[x] = 0xFF000000u | std::uint32_t{r[x]} << 16 | std::uint32_t{g[x]} << 8 | b[x];
+      std::memcpy(picture.ScanLine(y), pixels.data(), pixels.size() * sizeof(std::uint32_t));
     }
-  }
+  });
 }
 
 void PictureToPlanes(const Picture& picture, IntArray& a0, IntArray& a1, IntArray& a2) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "image/parallel.h"
+
 namespace kandrel {
 
 namespace {
@@ -234,11 +236,13 @@ void NearestNeighbor::Resize(const Array2D<T>& src, Array2D<T>& dst) {
   }
   FillIndexTable(xIndex_, src.Width(), dstWidth_);
   FillIndexTable(yIndex_, src.Height(), dstHeight_);
-  for (int y = 0; y < dstHeight_; ++y) {
-    const T* s = src[yIndex_[y]];
-    T* d = dst[y];
-    for (int x = 0; x < dstWidth_; ++x) d[x] = s[xIndex_[x]];
-  }
+  ForEachRowBand(dstHeight_, dstWidth_, [&](int rowBegin, int rowEnd) {
+    for (int y = rowBegin; y < rowEnd; ++y) {
+      const T* s = src[yIndex_[y]];
+      T* d = dst[y];
+      for (int x = 0; x < dstWidth_; ++x) d[x] = s[xIndex_[x]];
+    }
+  });
 }
 
 void NearestNeighbor::ResizeInt(const IntArray& src, IntArray& dst) { Resize(src, dst); }

@@ -2,6 +2,8 @@
 // and planes written as a BMP come back unchanged.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <QColor>
 #include <QImage>
 
@@ -27,28 +29,30 @@ Rgb PixelOf(const std::string& path, int x, int y) {
 
 TEST(PictureTest, PlanesSurviveABmpRoundTrip) {
   TempDir dir;
-  ByteArray p0(5, 3), p1(5, 3), p2(5, 3);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) {
-      p0[y][x] = static_cast<unsigned char>(x * 50);
-      p1[y][x] = static_cast<unsigned char>(y * 100);
-      p2[y][x] = static_cast<unsigned char>(255 - x - y);
-    }
-  Picture picture;
-  PlanesToPicture(p0, p1, p2, picture);
-  ASSERT_TRUE(picture.SaveBmp(dir.File("a.bmp")));
-  Picture loaded;
-  ASSERT_TRUE(loaded.Load(dir.File("a.bmp")));
-  IntArray r, g, b;
-  PictureToPlanes(loaded, r, g, b);
-  ASSERT_EQ(r.Width(), 5);
-  ASSERT_EQ(r.Height(), 3);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) {
-      EXPECT_EQ(r[y][x], p0[y][x]);
-      EXPECT_EQ(g[y][x], p1[y][x]);
-      EXPECT_EQ(b[y][x], p2[y][x]);
-    }
+  // The second picture is large enough to be filled in row bands.
+  for (const auto& [width, height] : {std::pair{5, 3}, std::pair{601, 300}}) {
+    ByteArray p0(width, height), p1(width, height), p2(width, height);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        p0[y][x] = static_cast<unsigned char>(x * 50);
+        p1[y][x] = static_cast<unsigned char>(y * 100);
+        p2[y][x] = static_cast<unsigned char>(255 - x - y);
+      }
+    Picture picture;
+    PlanesToPicture(p0, p1, p2, picture);
+    ASSERT_TRUE(picture.SaveBmp(dir.File("a.bmp")));
+    Picture loaded;
+    ASSERT_TRUE(loaded.Load(dir.File("a.bmp")));
+    IntArray r, g, b;
+    PictureToPlanes(loaded, r, g, b);
+    ASSERT_EQ(r.Width(), width);
+    ASSERT_EQ(r.Height(), height);
+    int mismatches = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        mismatches += r[y][x] != p0[y][x] || g[y][x] != p1[y][x] || b[y][x] != p2[y][x];
+    EXPECT_EQ(mismatches, 0) << width << " x " << height;
+  }
 }
 
 TEST(PictureTest, PaletteGreySixteenBitAndAlphaPngsGiveEightBitRgb) {

@@ -148,14 +148,14 @@ TEST(ResampleTest, NearestNeighborTablesFollowTheDestination) {
   NearestNeighbor(2, 1).ResizeInt(Filled<int>(3, 1, {7, 8, 9}), ints);
   EXPECT_EQ(Samples(ints), (std::vector<int>{7, 9}));
 
-  // Far wider than any fixed table: (x + 0.5) × 3 / 12000 switches source at x = 4000, 8000.
+  // Far wider than any fixed table, and large enough to be filled in row bands:
+  // (x + 0.5) × 3 / 12000 switches source at x = 4000, 8000, (y + 0.5) × 2 / 12 at y = 6.
   FloatArray wide;
-  NearestNeighbor(12000, 4).ResizeFloat(Filled<float>(3, 2, {1, 2, 3, 4, 5, 6}), wide);
-  ASSERT_EQ(wide.SampleCount(), 48000u);
-  for (int x : {0, 3999, 4000, 7999, 8000, 11999}) {
-    EXPECT_EQ(wide[1][x], 1.0f + x / 4000);
-    EXPECT_EQ(wide[2][x], 4.0f + x / 4000);
-  }
+  NearestNeighbor(12000, 12).ResizeFloat(Filled<float>(3, 2, {1, 2, 3, 4, 5, 6}), wide);
+  ASSERT_EQ(wide.SampleCount(), 144000u);
+  for (int y = 0; y < 12; ++y)
+    for (int x : {0, 3999, 4000, 7999, 8000, 11999})
+      EXPECT_EQ(wide[y][x], 1.0f + 3 * (y / 6) + x / 4000) << x << ", " << y;
   NearestNeighbor(3, 2).ResizeInt(IntArray(), ints);  // nothing to sample: zeros
   EXPECT_EQ(Samples(ints), std::vector<int>(6, 0));
 }
