@@ -85,9 +85,11 @@ const Array2D<T>& Readable(const Array2D<T>& in, int width, int height, bool isO
   return copy;
 }
 
-template <class T, class Map>
+// The array operation: in1's size for all, inputs that are also outputs copied first, then the
+// row operation convertRows(a, b, c, rowBegin, rowEnd) a band of rows at a time.
+template <class T, class ConvertRows>
 void ConvertEach(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>& in3,
-                 Array2D<T>& out1, Array2D<T>& out2, Array2D<T>& out3, Map map) {
+                 Array2D<T>& out1, Array2D<T>& out2, Array2D<T>& out3, ConvertRows convertRows) {
   const int width = in1.Width();
   const int height = in1.Height();
   auto isOutput = [&](const Array2D<T>& a) { return &a == &out1 || &a == &out2 || &a == &out3; };
@@ -98,12 +100,20 @@ void ConvertEach(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>&
   out1.Resize(width, height);
   out2.Resize(width, height);
   out3.Resize(width, height);
-  const std::size_t row = static_cast<std::size_t>(width);
-  ForEachRowBand(height, row, [&](int rowBegin, int rowEnd) {
-    const std::size_t first = rowBegin * row;
-    MapTriples(a.Data() + first, b.Data() + first, c.Data() + first, out1.Data() + first,
-               out2.Data() + first, out3.Data() + first, (rowEnd - rowBegin) * row, map);
-  });
+  ForEachRowBand(height, static_cast<std::size_t>(width),
+                 [&](int rowBegin, int rowEnd) { convertRows(a, b, c, rowBegin, rowEnd); });
+}
+
+// MapTriples over rows rowBegin … rowEnd − 1 of arrays of one size.
+template <class T, class Map>
+void MapRowsOfTriples(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>& in3,
+                      Array2D<T>& out1, Array2D<T>& out2, Array2D<T>& out3, int rowBegin,
+                      int rowEnd, Map map) {
+  if (rowEnd <= rowBegin) return;
+  const std::size_t first = static_cast<std::size_t>(rowBegin) * in1.Width();
+  const std::size_t count = static_cast<std::size_t>(rowEnd - rowBegin) * in1.Width();
+  MapTriples(in1.Data() + first, in2.Data() + first, in3.Data() + first, out1.Data() + first,
+             out2.Data() + first, out3.Data() + first, count, map);
 }
 
 // first where wanted and both values are numbers, else second. Both values enter the test so
@@ -188,18 +198,34 @@ void XyzFromLab(float l, float a, float b, float& x, float& y, float& z) {
 
 void ConvertColor::ConvertIntArrays(const IntArray& in1, const IntArray& in2, const IntArray& in3,
                                     IntArray& out1, IntArray& out2, IntArray& out3) const {
-  ConvertEach(in1, in2, in3, out1, out2, out3, [this](int a, int b, int c, int& x, int& y, int& z) {
-    ConvertIntSample(a, b, c, x, y, z);
-  });
+  ConvertEach(in1, in2, in3, out1, out2, out3,
+              [&](const IntArray& a, const IntArray& b, const IntArray& c, int rowBegin,
+                  int rowEnd) { ConvertIntRows(a, b, c, out1, out2, out3, rowBegin, rowEnd); });
 }
 
 void ConvertColor::ConvertFloatArrays(const FloatArray& in1, const FloatArray& in2,
                                       const FloatArray& in3, FloatArray& out1, FloatArray& out2,
                                       FloatArray& out3) const {
   ConvertEach(in1, in2, in3, out1, out2, out3,
-              [this](float a, float b, float c, float& x, float& y, float& z) {
-                ConvertFloatSample(a, b, c, x, y, z);
-              });
+              [&](const FloatArray& a, const FloatArray& b, const FloatArray& c, int rowBegin,
+                  int rowEnd) { ConvertFloatRows(a, b, c, out1, out2, out3, rowBegin, rowEnd); });
+}
+
+void ConvertColor::ConvertIntRows(const IntArray& in1, const IntArray& in2, const IntArray& in3,
+                                  IntArray& out1, IntArray& out2, IntArray& out3, int rowBegin,
+                                  int rowEnd) const {
+  MapRowsOfTriples(
+      in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
+      [this](int a, int b, int c, int& x, int& y, int& z) { ConvertIntSample(a, b, c, x, y, z); });
+}
+
+void ConvertColor::ConvertFloatRows(const FloatArray& in1, const FloatArray& in2,
+                                    const FloatArray& in3, FloatArray& out1, FloatArray& out2,
+                                    FloatArray& out3, int rowBegin, int rowEnd) const {
+  MapRowsOfTriples(in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
+                   [this](float a, float b, float c, float& x, float& y, float& z) {
+                     ConvertFloatSample(a, b, c, x, y, z);
+                   });
 }
 
 void ConvertColor::ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const {
@@ -214,25 +240,26 @@ void ConvertColor::ConvertFloatSample(float, float, float, float& x, float& y, f
 // position.
 
 template <class C>
-void InlinedConvertColor<C>::ConvertIntArrays(const IntArray& in1, const IntArray& in2,
-                                              const IntArray& in3, IntArray& out1, IntArray& out2,
-                                              IntArray& out3) const {
+void InlinedConvertColor<C>::ConvertIntRows(const IntArray& in1, const IntArray& in2,
+                                            const IntArray& in3, IntArray& out1, IntArray& out2,
+                                            IntArray& out3, int rowBegin, int rowEnd) const {
   const C& converter = static_cast<const C&>(*this);
-  ConvertEach(in1, in2, in3, out1, out2, out3,
-              [&converter](int a, int b, int c, int& x, int& y, int& z) {
-                converter.C::ConvertIntSample(a, b, c, x, y, z);
-              });
+  MapRowsOfTriples(in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
+                   [&converter](int a, int b, int c, int& x, int& y, int& z) {
+                     converter.C::ConvertIntSample(a, b, c, x, y, z);
+                   });
 }
 
 template <class C>
-void InlinedConvertColor<C>::ConvertFloatArrays(const FloatArray& in1, const FloatArray& in2,
-                                                const FloatArray& in3, FloatArray& out1,
-                                                FloatArray& out2, FloatArray& out3) const {
+void InlinedConvertColor<C>::ConvertFloatRows(const FloatArray& in1, const FloatArray& in2,
+                                              const FloatArray& in3, FloatArray& out1,
+                                              FloatArray& out2, FloatArray& out3, int rowBegin,
+                                              int rowEnd) const {
   const C& converter = static_cast<const C&>(*this);
-  ConvertEach(in1, in2, in3, out1, out2, out3,
-              [&converter](float a, float b, float c, float& x, float& y, float& z) {
-                converter.C::ConvertFloatSample(a, b, c, x, y, z);
-              });
+  MapRowsOfTriples(in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
+                   [&converter](float a, float b, float c, float& x, float& y, float& z) {
+                     converter.C::ConvertFloatSample(a, b, c, x, y, z);
+                   });
 }
 
 template <class C>

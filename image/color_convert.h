@@ -27,6 +27,15 @@ class ConvertColor {
   virtual void ConvertFloatArrays(const FloatArray& in1, const FloatArray& in2,
                                   const FloatArray& in3, FloatArray& out1, FloatArray& out2,
                                   FloatArray& out3) const;
+  // Rows rowBegin … rowEnd − 1 of six arrays of one size, no output being an input: the array
+  // operations above run these a band of rows at a time, and so can a caller that fuses the
+  // conversion with other work on the same rows.
+  virtual void ConvertIntRows(const IntArray& in1, const IntArray& in2, const IntArray& in3,
+                              IntArray& out1, IntArray& out2, IntArray& out3, int rowBegin,
+                              int rowEnd) const;
+  virtual void ConvertFloatRows(const FloatArray& in1, const FloatArray& in2, const FloatArray& in3,
+                                FloatArray& out1, FloatArray& out2, FloatArray& out3, int rowBegin,
+                                int rowEnd) const;
   // Default: the float mapping of the samples as floats, each result rounded half away from 0.
   virtual void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const;
   // The mapping; the base has none and gives zeros, so that no output is ever left undefined.
@@ -36,16 +45,17 @@ class ConvertColor {
   ConvertColor() = default;  // only concrete converters are made
 };
 
-// The array operations of the concrete converter C as tight loops with C's sample mapping
+// The row operations of the concrete converter C as tight loops with C's sample mapping
 // inlined, and the default Int rule with C's float mapping inlined. Results are those of the
 // virtual per-position operations of the base, bit for bit.
 template <class C>
 class InlinedConvertColor : public ConvertColor {
  public:
-  void ConvertIntArrays(const IntArray& in1, const IntArray& in2, const IntArray& in3,
-                        IntArray& out1, IntArray& out2, IntArray& out3) const final;
-  void ConvertFloatArrays(const FloatArray& in1, const FloatArray& in2, const FloatArray& in3,
-                          FloatArray& out1, FloatArray& out2, FloatArray& out3) const final;
+  void ConvertIntRows(const IntArray& in1, const IntArray& in2, const IntArray& in3, IntArray& out1,
+                      IntArray& out2, IntArray& out3, int rowBegin, int rowEnd) const final;
+  void ConvertFloatRows(const FloatArray& in1, const FloatArray& in2, const FloatArray& in3,
+                        FloatArray& out1, FloatArray& out2, FloatArray& out3, int rowBegin,
+                        int rowEnd) const final;
   void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const override;
 };
 

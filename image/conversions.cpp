@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <memory>
 #include <type_traits>
 #include <vector>
 
@@ -281,61 +282,110 @@ SpanMapper<Levels, Sample> PickSpanMapper() {
 // The view test is settled per row and per span, not per sample.
 template <class Sample, class Levels>
 void MapRows(const Array2D<Sample>& src, int left, int top, int right, int bottom, ByteArray& dst,
-             const Levels& levels) {
+             const Levels& levels, int rowBegin, int rowEnd) {
   const SpanMapper<Levels, Sample> map = PickSpanMapper<Levels, Sample>();
   const int width = src.Width();
   const int inFrom = std::clamp(left, 0, width);
   const int inTo = std::clamp(right, inFrom, width);
-  ForEachRowBand(src.Height(), width, [&](int rowBegin, int rowEnd) {
-    for (int y = rowBegin; y < rowEnd; ++y) {
-      const Sample* in = src[y];
-      unsigned char* out = dst[y];
-      if (y < top || y >= bottom) {
-        map(levels, in, out, width, 1);
-        continue;
-      }
-      map(levels, in, out, inFrom, 1);
-      map(levels, in + inFrom, out + inFrom, inTo - inFrom, 0);
-      map(levels, in + inTo, out + inTo, width - inTo, 1);
+  for (int y = rowBegin; y < rowEnd; ++y) {
+    const Sample* in = src[y];
+    unsigned char* out = dst[y];
+    if (y < top || y >= bottom) {
+      map(levels, in, out, width, 1);
+      continue;
     }
-  });
+    map(levels, in, out, inFrom, 1);
+    map(levels, in + inFrom, out + inFrom, inTo - inFrom, 0);
+    map(levels, in + inTo, out + inTo, width - inTo, 1);
+  }
+}
+
+}  // namespace
+
+struct PreparedDisplayLevels {
+  Thresholds thresholds{};
+  std::vector<std::uint32_t> intTable;
+  BucketTable floatTable;
+};
+
+namespace {
+
+// The row mapper of the mapper kind Levels, built from the prepared tables.
+template <class Levels, class Sample>
+void MapRowsWith(const PreparedDisplayLevels& prepared, const Array2D<Sample>& src, int left,
+                 int top, int right, int bottom, ByteArray& dst, int rowBegin, int rowEnd) {
+  if constexpr (std::is_same_v<Levels, SearchedLevels<true>> ||
+                std::is_same_v<Levels, SearchedLevels<false>>)
+    MapRows(src, left, top, right, bottom, dst, Levels(prepared.thresholds), rowBegin, rowEnd);
+  else if constexpr (std::is_same_v<Sample, int>)
+    MapRows(src, left, top, right, bottom, dst, Levels(prepared.intTable), rowBegin, rowEnd);
+  else
+    MapRows(src, left, top, right, bottom, dst, Levels(prepared.floatTable), rowBegin, rowEnd);
 }
 
 // Picks the instantiation for the absolute flag, so that the inner loops do not test it.
-template <template <bool> class Levels, class Sample, class Table>
-void MapWith(const Array2D<Sample>& src, bool absolute, int left, int top, int right, int bottom,
-             ByteArray& dst, const Table& table) {
-  if (absolute)
-    MapRows(src, left, top, right, bottom, dst, Levels<true>(table));
-  else
-    MapRows(src, left, top, right, bottom, dst, Levels<false>(table));
+template <template <bool> class Levels, class Sample>
+auto RowMapperFor(bool absolute) {
+  return absolute ? &MapRowsWith<Levels<true>, Sample> : &MapRowsWith<Levels<false>, Sample>;
+}
+
+}  // namespace
+
+template <class Sample>
+DisplayLevels<Sample>::DisplayLevels(double white, bool absolute, double gamma,
+                                     std::size_t sampleCount) {
+  constexpr bool kInt = std::is_same_v<Sample, int>;
+  if (white == 0 || (kInt && gamma <= 0)) return;
+  auto prepared = std::make_unique<PreparedDisplayLevels>();
+  const Thresholds& t = prepared->thresholds = BuildThresholds(white, gamma);
+  if constexpr (kInt) {
+    prepared->intTable = IntLevelTable(t, sampleCount);
+    mapRows_ = prepared->intTable.empty() ? RowMapperFor<SearchedLevels, int>(absolute)
+                                          : RowMapperFor<TabledIntLevels, int>(absolute);
+  } else {
+    // An unmirrored NaN is a sample "not ≥ 0", shown as 0 is.
+    prepared->floatTable = BuildBucketTable(t, sampleCount, absolute ? 0 : Bisect(t, 0.0f));
+    mapRows_ = prepared->floatTable.entries.empty()
+                   ? RowMapperFor<SearchedLevels, float>(absolute)
+                   : RowMapperFor<TabledFloatLevels, float>(absolute);
+  }
+  prepared_ = std::move(prepared);
+}
+
+template <class Sample>
+DisplayLevels<Sample>::~DisplayLevels() = default;
+
+template <class Sample>
+void DisplayLevels<Sample>::MapRows(const Array2D<Sample>& src, int left, int top, int right,
+                                    int bottom, ByteArray& dst, int rowBegin, int rowEnd) const {
+  if (mapRows_) mapRows_(*prepared_, src, left, top, right, bottom, dst, rowBegin, rowEnd);
+}
+
+template class DisplayLevels<int>;
+template class DisplayLevels<float>;
+
+namespace {
+
+template <class Sample>
+void MapWholePicture(const Array2D<Sample>& src, double white, bool absolute, int left, int top,
+                     int right, int bottom, ByteArray& dst, double gamma) {
+  dst.Resize(src.Width(), src.Height());
+  const DisplayLevels<Sample> levels(white, absolute, gamma, src.SampleCount());
+  ForEachRowBand(src.Height(), src.Width(), [&](int rowBegin, int rowEnd) {
+    levels.MapRows(src, left, top, right, bottom, dst, rowBegin, rowEnd);
+  });
 }
 
 }  // namespace
 
 void MapToDisplayLevels(const IntArray& src, int white, bool absolute, int left, int top, int right,
                         int bottom, ByteArray& dst, double gamma) {
-  dst.Resize(src.Width(), src.Height());
-  if (white == 0 || gamma <= 0) return;
-  const Thresholds t = BuildThresholds(white, gamma);
-  const std::vector<std::uint32_t> table = IntLevelTable(t, src.SampleCount());
-  if (table.empty())
-    MapWith<SearchedLevels>(src, absolute, left, top, right, bottom, dst, t);
-  else
-    MapWith<TabledIntLevels>(src, absolute, left, top, right, bottom, dst, table);
+  MapWholePicture(src, white, absolute, left, top, right, bottom, dst, gamma);
 }
 
 void MapToDisplayLevels(const FloatArray& src, double white, bool absolute, int left, int top,
                         int right, int bottom, ByteArray& dst, double gamma) {
-  dst.Resize(src.Width(), src.Height());
-  if (white == 0) return;
-  const Thresholds t = BuildThresholds(white, gamma);
-  // An unmirrored NaN is a sample "not ≥ 0", shown as 0 is.
-  const BucketTable table = BuildBucketTable(t, src.SampleCount(), absolute ? 0 : Bisect(t, 0.0f));
-  if (table.entries.empty())
-    MapWith<SearchedLevels>(src, absolute, left, top, right, bottom, dst, t);
-  else
-    MapWith<TabledFloatLevels>(src, absolute, left, top, right, bottom, dst, table);
+  MapWholePicture(src, white, absolute, left, top, right, bottom, dst, gamma);
 }
 
 void ClearHistogram(HistogramData& h) {

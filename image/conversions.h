@@ -3,7 +3,9 @@
 // outside the view rectangle), and the region histogram behind the histogram window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "image/array2d.h"
 
@@ -24,6 +26,32 @@ void MapToDisplayLevels(const IntArray& src, int white, bool absolute, int left,
                         int bottom, ByteArray& dst, double gamma);
 void MapToDisplayLevels(const FloatArray& src, double white, bool absolute, int left, int top,
                         int right, int bottom, ByteArray& dst, double gamma);
+
+struct PreparedDisplayLevels;
+
+// The same mapping prepared once for a picture of sampleCount samples (its thresholds and lookup
+// tables) and applied a band of rows at a time, from any number of threads at once, by callers
+// that fuse it with other work on those rows. Sample is int or float; an int white level is
+// passed as its double.
+template <class Sample>
+class DisplayLevels {
+ public:
+  DisplayLevels(double white, bool absolute, double gamma, std::size_t sampleCount);
+  ~DisplayLevels();
+  DisplayLevels(const DisplayLevels&) = delete;
+  DisplayLevels& operator=(const DisplayLevels&) = delete;
+
+  // Rows rowBegin … rowEnd − 1 of src into dst, which has src's size; with white 0 (or, for int
+  // samples, gamma ≤ 0) dst keeps its samples.
+  void MapRows(const Array2D<Sample>& src, int left, int top, int right, int bottom, ByteArray& dst,
+               int rowBegin, int rowEnd) const;
+
+ private:
+  using RowMapper = void (*)(const PreparedDisplayLevels&, const Array2D<Sample>&, int, int, int,
+                             int, ByteArray&, int, int);
+  std::unique_ptr<const PreparedDisplayLevels> prepared_;
+  RowMapper mapRows_ = nullptr;
+};
 
 struct HistogramData {
   double lo = -0.5;   // lower edge of bin 0, set by the owner

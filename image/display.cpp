@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "image/color_convert.h"
 #include "image/conversions.h"
 #include "image/image.h"
+#include "image/parallel.h"
 #include "image/resample.h"
 
 namespace kandrel {
@@ -22,21 +26,35 @@ void ResizeZeroed(Array2D<Sample>& a, int width, int height) {
   std::fill(a.begin(), a.end(), Sample{});
 }
 
-void Resample(const IntArray& src, int width, int height, IntArray& dst) {
-  NearestNeighbor(width, height).ResizeInt(src, dst);
+void ConvertRows(const ConvertColor& converter, const std::array<const IntArray*, 3>& in,
+                 std::array<IntArray, 3>& out, int rowBegin, int rowEnd) {
+  converter.ConvertIntRows(*in[0], *in[1], *in[2], out[0], out[1], out[2], rowBegin, rowEnd);
 }
-void Resample(const FloatArray& src, int width, int height, FloatArray& dst) {
-  NearestNeighbor(width, height).ResizeFloat(src, dst);
+void ConvertRows(const ConvertColor& converter, const std::array<const FloatArray*, 3>& in,
+                 std::array<FloatArray, 3>& out, int rowBegin, int rowEnd) {
+  converter.ConvertFloatRows(*in[0], *in[1], *in[2], out[0], out[1], out[2], rowBegin, rowEnd);
 }
 
-void ConvertToRgb(const ConvertColor& converter, const std::array<const IntArray*, 3>& in,
-                  std::array<IntArray, 3>& out) {
-  converter.ConvertIntArrays(*in[0], *in[1], *in[2], out[0], out[1], out[2]);
+template <class Sample>
+void CopyRows(const Array2D<Sample>& from, Array2D<Sample>& to, int rowBegin, int rowEnd) {
+  if (rowEnd > rowBegin) std::copy(from[rowBegin], from[rowEnd - 1] + from.Width(), to[rowBegin]);
 }
-void ConvertToRgb(const ConvertColor& converter, const std::array<const FloatArray*, 3>& in,
-                  std::array<FloatArray, 3>& out) {
-  converter.ConvertFloatArrays(*in[0], *in[1], *in[2], out[0], out[1], out[2]);
+
+// The tone mapping of src into dst, prepared for the whole picture, as work on rows.
+template <class Sample>
+std::function<void(int, int)> ToneMapWork(const Array2D<Sample>& src, double white, bool absolute,
+                                          double gamma, const ViewRect& view, ByteArray& dst) {
+  dst.Resize(src.Width(), src.Height());
+  auto levels =
+      std::make_shared<const DisplayLevels<Sample>>(white, absolute, gamma, src.SampleCount());
+  return [levels, &src, &dst, view](int rowBegin, int rowEnd) {
+    levels->MapRows(src, view.left, view.top, view.right, view.bottom, dst, rowBegin, rowEnd);
+  };
 }
+
+// Rows per step of a band: every stage of a refresh runs on the same few rows while they are in
+// the processor's cache.
+constexpr int kRowsPerStep = 4;
 
 }  // namespace
 
@@ -46,34 +64,41 @@ ImageDisplay::ImageDisplay(Image& image) : image_(image) {
 }
 
 template <class Sample>
-void ImageDisplay::BuildPlanes(const std::array<const Array2D<Sample>*, 3>& sources,
-                               std::array<Array2D<Sample>, 3>& planes,
-                               std::array<Array2D<Sample>, 3>& scratch, int colorSpace) {
+ImageDisplay::RowWork ImageDisplay::BuildPlanes(
+    const std::array<const Array2D<Sample>*, 3>& sources, std::array<Array2D<Sample>, 3>& planes,
+    std::array<Array2D<Sample>, 3>& scratch, int colorSpace) {
+  const ConvertColor* converter = colorSpace == kRgb ? nullptr : ConverterToRgb(colorSpace);
+  if (colorSpace != kRgb && !converter) return {};  // any other tag keeps the planes as they were
   const int width = sources[0]->Width();
   const int height = sources[0]->Height();
   std::array<const Array2D<Sample>*, 3> shown;
-  // Each step below splits its picture into row bands of its own.
+  std::vector<std::pair<int, NearestNeighbor>> widened;
   for (int i = 0; i < 3; ++i) {
     const Array2D<Sample>& source = *sources[i];
     if (channelShown_[i] && source.SameSize(*sources[0])) {
       shown[i] = &source;
-    } else if (channelShown_[i] && source.SampleCount() != 0) {
-      Resample(source, width, height, scratch[i]);
-      shown[i] = &scratch[i];
-    } else {
-      ResizeZeroed(scratch[i], width, height);
-      shown[i] = &scratch[i];
+      continue;
     }
+    shown[i] = &scratch[i];
+    NearestNeighbor widen(width, height);
+    if (!channelShown_[i] || source.SampleCount() == 0)
+      ResizeZeroed(scratch[i], width, height);
+    else if (widen.Prepare(source, scratch[i]))
+      widened.emplace_back(i, std::move(widen));
   }
-  if (colorSpace == kRgb) {
-    for (int i = 0; i < 3; ++i) planes[i] = *shown[i];
-  } else if (const ConvertColor* converter = ConverterToRgb(colorSpace)) {
-    ConvertToRgb(*converter, shown, planes);
-  }
-  // Any other tag keeps the planes as they were.
+  for (Array2D<Sample>& plane : planes) plane.Resize(width, height);
+  return [sources, shown, widened = std::move(widened), converter, &planes, &scratch](int rowBegin,
+                                                                                      int rowEnd) {
+    for (const auto& [i, widen] : widened)
+      widen.ResizeRows(*sources[i], scratch[i], rowBegin, rowEnd);
+    if (converter)
+      ConvertRows(*converter, shown, planes, rowBegin, rowEnd);
+    else
+      for (int i = 0; i < 3; ++i) CopyRows(*shown[i], planes[i], rowBegin, rowEnd);
+  };
 }
 
-void ImageDisplay::BuildComplexPlanes() {
+ImageDisplay::RowWork ImageDisplay::BuildComplexPlanes() {
   std::array<FloatArray, 3>& sources = complexParts_;
   if (image_.TypeId() == kTypeComplex1) {
     // Magnitude, real and imaginary part read as Y, Cr and Cb: brightness shows the magnitude,
@@ -81,72 +106,91 @@ void ImageDisplay::BuildComplexPlanes() {
     const auto& channel = As<Complex1Image>(&image_)->channels[0];
     ComplexMagnitude(channel, sources[0]);
     SplitComplex(channel, sources[1], sources[2]);
-    BuildPlanes<float>({&sources[0], &sources[1], &sources[2]}, floatPlanes_, floatScratch_, kYCrCb);
-  } else {
-    const auto& channels = As<Complex3Image>(&image_)->channels;
-    for (int i = 0; i < 3; ++i) ComplexMagnitude(channels[i], sources[i]);
-    BuildPlanes<float>({&sources[0], &sources[1], &sources[2]}, floatPlanes_, floatScratch_,
-                       image_.colorSpace);
+    return BuildPlanes<float>({&sources[0], &sources[1], &sources[2]}, floatPlanes_, floatScratch_,
+                              kYCrCb);
   }
+  const auto& channels = As<Complex3Image>(&image_)->channels;
+  for (int i = 0; i < 3; ++i) ComplexMagnitude(channels[i], sources[i]);
+  return BuildPlanes<float>({&sources[0], &sources[1], &sources[2]}, floatPlanes_, floatScratch_,
+                            image_.colorSpace);
 }
 
-void ImageDisplay::Refresh(bool recompute) {
-  if (recompute) {
-    switch (image_.TypeId()) {
-      case kTypeInt3: {
-        const auto& c = As<Int3Image>(&image_)->channels;
-        BuildPlanes<int>({&c[0], &c[1], &c[2]}, intPlanes_, intScratch_, image_.colorSpace);
-        break;
-      }
-      case kTypeFloat3: {
-        const auto& c = As<Float3Image>(&image_)->channels;
-        BuildPlanes<float>({&c[0], &c[1], &c[2]}, floatPlanes_, floatScratch_, image_.colorSpace);
-        break;
-      }
-      case kTypeComplex1:
-      case kTypeComplex3:
-        BuildComplexPlanes();
-        break;
-      default:
-        break;  // one real channel is tone-mapped straight from the samples
+ImageDisplay::RowWork ImageDisplay::BuildPlanes() {
+  switch (image_.TypeId()) {
+    case kTypeInt3: {
+      const auto& c = As<Int3Image>(&image_)->channels;
+      return BuildPlanes<int>({&c[0], &c[1], &c[2]}, intPlanes_, intScratch_, image_.colorSpace);
     }
+    case kTypeFloat3: {
+      const auto& c = As<Float3Image>(&image_)->channels;
+      return BuildPlanes<float>({&c[0], &c[1], &c[2]}, floatPlanes_, floatScratch_,
+                                image_.colorSpace);
+    }
+    case kTypeComplex1:
+    case kTypeComplex3:
+      return BuildComplexPlanes();
+    default:
+      return {};  // one real channel is tone-mapped straight from the samples
   }
-  ToneMap();
-  PlanesToPicture(displayPlanes_[0], displayPlanes_[1], displayPlanes_[2], picture_);
 }
 
-void ImageDisplay::ToneMap() {
+std::vector<ImageDisplay::RowWork> ImageDisplay::ToneMap() {
   const ViewRect& v = image_.view;
-  const auto mapInt = [&](const IntArray& src, ByteArray& dst) {
-    MapToDisplayLevels(src, TruncateToInt(image_.whiteLevel), absolute_, v.left, v.top, v.right,
-                       v.bottom, dst, image_.gamma);
-  };
-  const auto mapFloat = [&](const FloatArray& src, ByteArray& dst) {
-    MapToDisplayLevels(src, image_.whiteLevel, absolute_, v.left, v.top, v.right, v.bottom, dst,
-                       image_.gamma);
-  };
+  const double intWhite = TruncateToInt(image_.whiteLevel);
+  const double floatWhite = image_.whiteLevel;
+  std::vector<RowWork> work;
   switch (image_.TypeId()) {
     case kTypeInt3:
-      for (int i = 0; i < 3; ++i) mapInt(intPlanes_[i], displayPlanes_[i]);
+      for (int i = 0; i < 3; ++i)
+        work.push_back(
+            ToneMapWork(intPlanes_[i], intWhite, absolute_, image_.gamma, v, displayPlanes_[i]));
       break;
     case kTypeFloat3:
     case kTypeComplex1:
     case kTypeComplex3:
-      for (int i = 0; i < 3; ++i) mapFloat(floatPlanes_[i], displayPlanes_[i]);
+      for (int i = 0; i < 3; ++i)
+        work.push_back(ToneMapWork(floatPlanes_[i], floatWhite, absolute_, image_.gamma, v,
+                                   displayPlanes_[i]));
       break;
     case kTypeInt1:
     case kTypeFloat1:
       if (image_.TypeId() == kTypeInt1)
-        mapInt(As<Int1Image>(&image_)->channels[0], displayPlanes_[0]);
+        work.push_back(ToneMapWork(As<Int1Image>(&image_)->channels[0], intWhite, absolute_,
+                                   image_.gamma, v, displayPlanes_[0]));
       else
-        mapFloat(As<Float1Image>(&image_)->channels[0], displayPlanes_[0]);
-      displayPlanes_[1] = displayPlanes_[0];
-      displayPlanes_[2] = displayPlanes_[0];
+        work.push_back(ToneMapWork(As<Float1Image>(&image_)->channels[0], floatWhite, absolute_,
+                                   image_.gamma, v, displayPlanes_[0]));
+      // Grey: the one plane three times.
+      for (int i = 1; i < 3; ++i) {
+        displayPlanes_[i].Resize(displayPlanes_[0].Width(), displayPlanes_[0].Height());
+        work.push_back([this, i](int rowBegin, int rowEnd) {
+          CopyRows(displayPlanes_[0], displayPlanes_[i], rowBegin, rowEnd);
+        });
+      }
       break;
     default:
       for (ByteArray& plane : displayPlanes_) plane.Resize(0, 0);
       break;
   }
+  return work;
+}
+
+void ImageDisplay::Refresh(bool recompute) {
+  // Everything is prepared for the whole picture first; then each band of rows goes through
+  // every stage a few rows at a time.
+  const RowWork build = recompute ? BuildPlanes() : RowWork{};
+  const std::vector<RowWork> toneMap = ToneMap();
+  const ByteArray& first = displayPlanes_[0];
+  const PictureLines lines = PreparePictureFor(first, picture_);
+  ForEachRowBand(first.Height(), first.Width(), [&](int bandBegin, int bandEnd) {
+    for (int rowBegin = bandBegin; rowBegin < bandEnd; rowBegin += kRowsPerStep) {
+      const int rowEnd = std::min(rowBegin + kRowsPerStep, bandEnd);
+      if (build) build(rowBegin, rowEnd);
+      for (const RowWork& work : toneMap) work(rowBegin, rowEnd);
+      PlanesToPictureRows(displayPlanes_[0], displayPlanes_[1], displayPlanes_[2], lines, rowBegin,
+                          rowEnd);
+    }
+  });
 }
 
 void ImageDisplay::DrawOutline(int offset) {

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "image/array2d.h"
 #include "image/picture.h"
@@ -57,12 +59,18 @@ class ImageDisplay {
   Image& GetImage() const { return image_; }
 
  private:
+  // Work on rows rowBegin … rowEnd − 1 of the picture, prepared for the whole picture.
+  using RowWork = std::function<void(int rowBegin, int rowEnd)>;
+
+  // The RGB planes from the samples (empty work when the planes stay as they are).
+  RowWork BuildPlanes();
   template <class Sample>
-  void BuildPlanes(const std::array<const Array2D<Sample>*, 3>& sources,
-                   std::array<Array2D<Sample>, 3>& planes, std::array<Array2D<Sample>, 3>& scratch,
-                   int colorSpace);
-  void BuildComplexPlanes();
-  void ToneMap();
+  RowWork BuildPlanes(const std::array<const Array2D<Sample>*, 3>& sources,
+                      std::array<Array2D<Sample>, 3>& planes,
+                      std::array<Array2D<Sample>, 3>& scratch, int colorSpace);
+  RowWork BuildComplexPlanes();
+  // The display planes from the RGB planes or the one channel.
+  std::vector<RowWork> ToneMap();
   bool ViewIsProperPart() const;
 
   Image& image_;

@@ -1,12 +1,11 @@
 #include "image/picture.h"
 
-#include <cstdint>
-#include <cstring>
-#include <vector>
-
 #include <QImage>
 #include <QImageReader>
 #include <QString>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "image/parallel.h"
 
@@ -47,24 +46,38 @@ int Picture::Width() const { return impl_->image.width(); }
 int Picture::Height() const { return impl_->image.height(); }
 std::uint8_t* Picture::ScanLine(int y) { return impl_->image.scanLine(y); }
 const std::uint8_t* Picture::ScanLine(int y) const { return impl_->image.constScanLine(y); }
+int Picture::BytesPerLine() const { return static_cast<int>(impl_->image.bytesPerLine()); }
 
-void PlanesToPicture(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2, Picture& picture) {
+PictureLines PreparePictureFor(const ByteArray& p0, Picture& picture) {
   picture.Create(p0.Width(), p0.Height());
-  // A bitmap still shared with a painter is copied once here, not by each band at once.
-  if (p0.Height() > 0) picture.ScanLine(0);
+  // A bitmap still shared with a painter is copied here, once: asking for a writable line
+  // from several threads at once would race on that copy.
+  if (picture.IsEmpty()) return {};
+  return {picture.ScanLine(0), picture.BytesPerLine()};
+}
+
+void PlanesToPictureRows(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2,
+                         PictureLines lines, int rowBegin, int rowEnd) {
+  // Whole 0xffRRGGBB pixels, as the 32-bit bitmap stores them, a line at a time: a loop that
+  // vectorizes, then one copy into the bitmap.
   const int width = p0.Width();
-  ForEachRowBand(p0.Height(), width, [&](int rowBegin, int rowEnd) {
-    // Whole 0xffRRGGBB pixels, as the 32-bit bitmap stores them, a line at a time: a loop that
-    // vectorizes, then one copy into the bitmap.
-    std::vector<std::uint32_t> pixels(width);
-    for (int y = rowBegin; y < rowEnd; ++y) {
-      const std::uint8_t* r = p0[y];
-      const std::uint8_t* g = p1[y];
-      const std::uint8_t* b = p2[y];
-      for (int x = 0; x < width; ++x)
-        pixels[x] = 0xFF000000u | std::uint32_t{r[x]} << 16 | std::uint32_t{g[x]} << 8 | b[x];
-      std::memcpy(picture.ScanLine(y), pixels.data(), pixels.size() * sizeof(std::uint32_t));
-    }
+  if (width == 0) return;
+  std::vector<std::uint32_t> pixels(width);
+  for (int y = rowBegin; y < rowEnd; ++y) {
+    const std::uint8_t* r = p0[y];
+    const std::uint8_t* g = p1[y];
+    const std::uint8_t* b = p2[y];
+    for (int x = 0; x < width; ++x)
+      pixels[x] = 0xFF000000u | std::uint32_t{r[x]} << 16 | std::uint32_t{g[x]} << 8 | b[x];
+    std::memcpy(lines[y], pixels.data(), pixels.size() * sizeof(std::uint32_t));
+  }
+}
+
+void PlanesToPicture(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2,
+                     Picture& picture) {
+  const PictureLines lines = PreparePictureFor(p0, picture);
+  ForEachRowBand(p0.Height(), p0.Width(), [&](int rowBegin, int rowEnd) {
+    PlanesToPictureRows(p0, p1, p2, lines, rowBegin, rowEnd);
   });
 }
 

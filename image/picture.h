@@ -3,6 +3,7 @@
 // behind it; no other image code sees Qt.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,6 +30,7 @@ class Picture {
   bool IsEmpty() const { return Width() == 0 || Height() == 0; }
   std::uint8_t* ScanLine(int y);
   const std::uint8_t* ScanLine(int y) const;
+  int BytesPerLine() const;
 
  private:
   struct Impl;
@@ -36,7 +38,20 @@ class Picture {
 };
 
 // A picture of p0's size with red = p0, green = p1, blue = p2 (all of p0's size).
-void PlanesToPicture(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2, Picture& picture);
+void PlanesToPicture(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2,
+                     Picture& picture);
+// The same a band of rows at a time, for callers that fuse it with other work on those rows:
+// PreparePictureFor gives the picture p0's size and a bitmap of its own (not shared with a
+// painter) and says where its lines are; PlanesToPictureRows then fills rows rowBegin …
+// rowEnd − 1 there, from any number of threads at once.
+struct PictureLines {
+  std::uint8_t* first = nullptr;
+  std::ptrdiff_t stride = 0;
+  std::uint8_t* operator[](int y) const { return first + y * stride; }
+};
+PictureLines PreparePictureFor(const ByteArray& p0, Picture& picture);
+void PlanesToPictureRows(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2,
+                         PictureLines lines, int rowBegin, int rowEnd);
 // The picture's red, green and blue (0..255) into three arrays of its size.
 void PictureToPlanes(const Picture& picture, IntArray& a0, IntArray& a1, IntArray& a2);
 

@@ -222,28 +222,50 @@ NearestNeighbor::NearestNeighbor(int dstWidth, int dstHeight)
     : dstWidth_(std::max(dstWidth, 0)), dstHeight_(std::max(dstHeight, 0)) {}
 
 template <class T>
+bool NearestNeighbor::Prepare(const Array2D<T>& src, Array2D<T>& dst) {
+  dst.Resize(dstWidth_, dstHeight_);
+  if (dst.SampleCount() == 0) return false;
+  if (src.SampleCount() == 0) {
+    std::fill(dst.begin(), dst.end(), T{});
+    return false;
+  }
+  FillIndexTable(xIndex_, src.Width(), dstWidth_);
+  FillIndexTable(yIndex_, src.Height(), dstHeight_);
+  return true;
+}
+
+template <class T>
+void NearestNeighbor::ResizeRows(const Array2D<T>& src, Array2D<T>& dst, int rowBegin,
+                                 int rowEnd) const {
+  // Doubling the width (half-width chroma) is the table's x / 2, in a loop that vectorizes.
+  const bool doubling = dstWidth_ == 2 * src.Width();
+  for (int y = rowBegin; y < rowEnd; ++y) {
+    const T* s = src[yIndex_[y]];
+    T* d = dst[y];
+    if (doubling) {
+      for (int x = 0; x < src.Width(); ++x) d[2 * x] = d[2 * x + 1] = s[x];
+    } else {
+      for (int x = 0; x < dstWidth_; ++x) d[x] = s[xIndex_[x]];
+    }
+  }
+}
+
+template <class T>
 void NearestNeighbor::Resize(const Array2D<T>& src, Array2D<T>& dst) {
   if (&src == &dst) {  // the destination is resized before the source is read
     const Array2D<T> source = src;
     Resize(source, dst);
     return;
   }
-  dst.Resize(dstWidth_, dstHeight_);
-  if (dst.SampleCount() == 0) return;
-  if (src.SampleCount() == 0) {
-    std::fill(dst.begin(), dst.end(), T{});
-    return;
-  }
-  FillIndexTable(xIndex_, src.Width(), dstWidth_);
-  FillIndexTable(yIndex_, src.Height(), dstHeight_);
-  ForEachRowBand(dstHeight_, dstWidth_, [&](int rowBegin, int rowEnd) {
-    for (int y = rowBegin; y < rowEnd; ++y) {
-      const T* s = src[yIndex_[y]];
-      T* d = dst[y];
-      for (int x = 0; x < dstWidth_; ++x) d[x] = s[xIndex_[x]];
-    }
-  });
+  if (!Prepare(src, dst)) return;
+  ForEachRowBand(dstHeight_, dstWidth_,
+                 [&](int rowBegin, int rowEnd) { ResizeRows(src, dst, rowBegin, rowEnd); });
 }
+
+template bool NearestNeighbor::Prepare(const IntArray&, IntArray&);
+template bool NearestNeighbor::Prepare(const FloatArray&, FloatArray&);
+template void NearestNeighbor::ResizeRows(const IntArray&, IntArray&, int, int) const;
+template void NearestNeighbor::ResizeRows(const FloatArray&, FloatArray&, int, int) const;
 
 void NearestNeighbor::ResizeInt(const IntArray& src, IntArray& dst) { Resize(src, dst); }
 

@@ -61,6 +61,15 @@ class CResize2D {
   void ResizeInt(const IntArray& src, IntArray& dst);
   void ResizeFloat(const FloatArray& src, FloatArray& dst);
 
+  // The same a band of rows at a time, for callers that fuse it with other work on those rows:
+  // Prepare sizes dst and the tables for src (src must not be dst) and returns false when dst is
+  // finished already (empty, or zeros for an empty src); ResizeRows then fills dst's rows
+  // rowBegin … rowEnd − 1, from any number of threads at once.
+  template <class T>
+  bool Prepare(const Array2D<T>& src, Array2D<T>& dst);
+  template <class T>
+  void ResizeRows(const Array2D<T>& src, Array2D<T>& dst, int rowBegin, int rowEnd) const;
+
  private:
   template <class T>
   void Resize(const Array2D<T>& src, Array2D<T>& dst);
@@ -85,6 +94,15 @@ class NearestNeighbor {
   NearestNeighbor(int dstWidth, int dstHeight);
   void ResizeInt(const IntArray& src, IntArray& dst);
   void ResizeFloat(const FloatArray& src, FloatArray& dst);
+
+  // The same a band of rows at a time, for callers that fuse it with other work on those rows:
+  // Prepare sizes dst and the tables for src (src must not be dst) and returns false when dst is
+  // finished already (empty, or zeros for an empty src); ResizeRows then fills dst's rows
+  // rowBegin … rowEnd − 1, from any number of threads at once.
+  template <class T>
+  bool Prepare(const Array2D<T>& src, Array2D<T>& dst);
+  template <class T>
+  void ResizeRows(const Array2D<T>& src, Array2D<T>& dst, int rowBegin, int rowEnd) const;
 
  private:
   template <class T>

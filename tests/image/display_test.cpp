@@ -10,6 +10,7 @@
 #include "image/color_convert.h"
 #include "image/conversions.h"
 #include "image/image.h"
+#include "image/resample.h"
 
 namespace kandrel::testing {
 namespace {
@@ -54,7 +55,8 @@ void FillRamp(L& image, int width, int height, typename L::Sample scale) {
   for (int c = 0; c < L::kChannels; ++c)
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
-        image.channels[c][y][x] = scale * static_cast<typename L::Sample>((x * 37 + y * 11 + c * 50) % 256);
+        image.channels[c][y][x] =
+            scale * static_cast<typename L::Sample>((x * 37 + y * 11 + c * 50) % 256);
 }
 
 TEST(ImageDisplayTest, RgbChannelsAreToneMappedAndCanBeSwitchedOff) {
@@ -118,8 +120,8 @@ TEST(ImageDisplayTest, HalfWidthChromaIsWidenedAndShownInItsOriginalColours) {
       for (int x = 1; x < 8; x += 2) channel[y][x] = channel[y][x - 1];
   Int3Image ycrcb;
   IntArray fullCr, fullCb;
-  RGB_YCrCb().ConvertIntArrays(rgb.channels[0], rgb.channels[1], rgb.channels[2],
-                               ycrcb.channels[0], fullCr, fullCb);
+  RGB_YCrCb().ConvertIntArrays(rgb.channels[0], rgb.channels[1], rgb.channels[2], ycrcb.channels[0],
+                               fullCr, fullCb);
   ycrcb.channels[1].Resize(4, 3);
   ycrcb.channels[2].Resize(4, 3);
   for (int y = 0; y < 3; ++y)
@@ -226,6 +228,53 @@ TEST(ImageDisplayTest, ToneMappingAloneReusesTheCachedPlanes) {
   EXPECT_EQ(PixelAt(display.GetPicture(), 2, 2), kept);
 }
 
+TEST(ImageDisplayTest, LargePicturesShowWhatTheWholePictureOperationsGive) {
+  // Large enough to be refreshed in row bands on several threads, a few rows at a time; an odd
+  // height so that the last step of a band is short.
+  constexpr int kWidth = 640, kHeight = 251;
+  Int3Image ycrcb;
+  FillRamp(ycrcb, kWidth, kHeight, 4);
+  for (int c = 1; c < 3; ++c) {
+    ycrcb.channels[c].Resize(kWidth / 2, kHeight);
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth / 2; ++x)
+        ycrcb.channels[c][y][x] = (x * 7 + y * (c + 2)) % 512 - 256;
+  }
+  ycrcb.colorSpace = kYCrCb;
+  ycrcb.whiteLevel = 1023;
+  ycrcb.gamma = 2.2;
+  ycrcb.view = ViewRect{100, 50, 400, 200};
+  ImageDisplay display(ycrcb);
+  display.SetAbsolute(false);
+  display.Refresh(true);
+
+  std::array<IntArray, 3> wide, rgb;
+  wide[0] = ycrcb.channels[0];
+  for (int c = 1; c < 3; ++c)
+    NearestNeighbor(kWidth, kHeight).ResizeInt(ycrcb.channels[c], wide[c]);
+  YCrCb_RGB().ConvertIntArrays(wide[0], wide[1], wide[2], rgb[0], rgb[1], rgb[2]);
+  ExpectPictureShows(display, Levels(rgb[0], ycrcb, false), Levels(rgb[1], ycrcb, false),
+                     Levels(rgb[2], ycrcb, false));
+
+  // A channel switched off is zeros before the conversion.
+  display.SetChannelShown(2, false);
+  display.Refresh(true);
+  std::fill(wide[2].begin(), wide[2].end(), 0);
+  YCrCb_RGB().ConvertIntArrays(wide[0], wide[1], wide[2], rgb[0], rgb[1], rgb[2]);
+  ExpectPictureShows(display, Levels(rgb[0], ycrcb, false), Levels(rgb[1], ycrcb, false),
+                     Levels(rgb[2], ycrcb, false));
+
+  // One float channel is grey.
+  Float1Image grey;
+  FillRamp(grey, kWidth, kHeight, 0.5f);
+  grey.whiteLevel = 100;
+  grey.view = ViewRect{-5, 10, 700, 120};
+  ImageDisplay greyDisplay(grey);
+  greyDisplay.Refresh(true);
+  const ByteArray levels = Levels(grey.channels[0], grey);
+  ExpectPictureShows(greyDisplay, levels, levels, levels);
+}
+
 TEST(ImageDisplayTest, OutlineMarksTheViewEdgesAndBlinksOnlyForAPart) {
   Int3Image image;
   FillRamp(image, 6, 5, 1);
@@ -265,7 +314,8 @@ TEST(ImageDisplayTest, StatusTextsAndDegenerateImages) {
   image.Resize(640, 2);
   image.name = "shot.png";
   ImageDisplay display(image);
-  EXPECT_EQ(display.StatusTexts(), (std::array<std::string, 3>{"640 x 2", "Float 3ch", "shot.png"}));
+  EXPECT_EQ(display.StatusTexts(),
+            (std::array<std::string, 3>{"640 x 2", "Float 3ch", "shot.png"}));
   EXPECT_TRUE(display.ColorSpaceSelectable());
   EXPECT_EQ(display.ChannelCaptions(), (std::array<std::string, 3>{"R", "G", "B"}));
 

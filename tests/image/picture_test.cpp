@@ -1,13 +1,13 @@
 // The picture codec: every kind of picture file the reader accepts becomes 8-bit R, G, B planes,
 // and planes written as a BMP come back unchanged.
-#include <gtest/gtest.h>
+#include "image/picture.h"
 
-#include <utility>
+#include <gtest/gtest.h>
 
 #include <QColor>
 #include <QImage>
+#include <utility>
 
-#include "image/picture.h"
 #include "tests/support/kandrel_test.h"
 
 namespace kandrel::testing {
@@ -91,11 +91,9 @@ TEST(PictureTest, JpegAndTheFirstFrameOfAnAnimatedGif) {
 
   // Two 1 × 1 frames over a red/blue palette: red first, then blue.
   const std::vector<std::uint8_t> gif = {
-      'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,
-      0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF,
-      0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0,
-      0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 0x01, 0,
-      0x3B};
+      'G',  'I',  'F',  '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,    0xFF, 0x00, 0x00, 0x00,
+      0x00, 0xFF, 0x2C, 0,   0,   0,   0, 1, 0, 1, 0,    0, 2,    2,    0x44, 0x01, 0,
+      0x2C, 0,    0,    0,   0,   1,   0, 1, 0, 0, 2,    2, 0x4C, 0x01, 0,    0x3B};
   WriteFileBytes(dir.File("two.gif"), gif);
   EXPECT_EQ(PixelOf(dir.File("two.gif"), 0, 0), (Rgb{255, 0, 0}));
 }

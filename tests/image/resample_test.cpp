@@ -156,6 +156,15 @@ TEST(ResampleTest, NearestNeighborTablesFollowTheDestination) {
   for (int y = 0; y < 12; ++y)
     for (int x : {0, 3999, 4000, 7999, 8000, 11999})
       EXPECT_EQ(wide[y][x], 1.0f + 3 * (y / 6) + x / 4000) << x << ", " << y;
+  // Doubling the width (half-width chroma) takes every source sample twice.
+  IntArray narrow(5, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) narrow[y][x] = 10 * y + x;
+  NearestNeighbor(10, 7).ResizeInt(narrow, ints);
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 10; ++x)
+      EXPECT_EQ(ints[y][x], narrow[static_cast<int>((y + 0.5) * 3 / 7)][x / 2]) << x << ", " << y;
+
   NearestNeighbor(3, 2).ResizeInt(IntArray(), ints);  // nothing to sample: zeros
   EXPECT_EQ(Samples(ints), std::vector<int>(6, 0));
 }
