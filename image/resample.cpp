@@ -238,12 +238,13 @@ template <class T>
 void NearestNeighbor::ResizeRows(const Array2D<T>& src, Array2D<T>& dst, int rowBegin,
                                  int rowEnd) const {
   // Doubling the width (half-width chroma) is the table's x / 2, in a loop that vectorizes.
-  const bool doubling = dstWidth_ == 2 * src.Width();
+  const int srcWidth = src.Width();
+  const bool doubling = dstWidth_ == 2 * srcWidth;
   for (int y = rowBegin; y < rowEnd; ++y) {
     const T* s = src[yIndex_[y]];
     T* d = dst[y];
     if (doubling) {
-      for (int x = 0; x < src.Width(); ++x) d[2 * x] = d[2 * x + 1] = s[x];
+      for (int x = 0; x < srcWidth; ++x) d[2 * x] = d[2 * x + 1] = s[x];
     } else {
       for (int x = 0; x < dstWidth_; ++x) d[x] = s[xIndex_[x]];
     }
