@@ -46,10 +46,10 @@ template <class Body>
 void ForEachRowBand(int rows, std::size_t samplesPerRow, Body&& body) {
   constexpr std::size_t kSamplesWorthAThread = 1 << 16;
   const std::size_t samples = static_cast<std::size_t>(std::max(rows, 0)) * samplesPerRow;
-  const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const int bands = static_cast<int>(
-      std::min<std::size_t>({static_cast<std::size_t>(threads), samples / kSamplesWorthAThread,
-                             static_cast<std::size_t>(std::max(rows, 0))}));
+  // Asking the system for its processors is a system call: once per run is enough.
+  static const std::size_t threads = std::max(1u, std::thread::hardware_concurrency());
+  const int bands = static_cast<int>(std::min<std::size_t>(
+      {threads, samples / kSamplesWorthAThread, static_cast<std::size_t>(std::max(rows, 0))}));
   if (bands <= 1) {
     body(0, rows);
     return;
