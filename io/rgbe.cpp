@@ -187,6 +187,28 @@ bool ParseFloatField(const char* line, const char* key, float& value) {
   return true;
 }
 
+// "NAME=value": the header's variable lines, of which GAMMA and EXPOSURE are read.
+bool IsVariableAssignment(const char* line) {
+  const char* p = line;
+  while (std::isalnum(static_cast<unsigned char>(*p)) || *p == '_') ++p;
+  return p != line && *p == '=';
+}
+
+void ParseVariable(const char* line, RGBEHeaderInfo* info) {
+  float value = 0;
+  if (ParseFloatField(line, "GAMMA=", value)) {
+    if (info != nullptr) {
+      info->gamma = value;
+      info->valid |= RGBE_VALID_GAMMA;
+    }
+  } else if (ParseFloatField(line, "EXPOSURE=", value)) {
+    if (info != nullptr) {
+      info->exposure = value;
+      info->valid |= RGBE_VALID_EXPOSURE;
+    }
+  }
+}
+
 // One "%d" of the size line; a negative size or one beyond int is refused instead of
 // overflowing.
 bool ParseSize(const char*& p, int& value) {
@@ -274,22 +296,18 @@ int ReadHeader(std::FILE* stream, int* width, int* height, RGBEHeaderInfo* info)
   for (;;) {
     if (line[0] == '\0' || line[0] == '\n') return FormatError("no FORMAT specifier found");
     if (std::strcmp(line, "FORMAT=32-bit_rle_rgbe\n") == 0) break;
-    float value = 0;
-    if (ParseFloatField(line, "GAMMA=", value)) {
-      if (info != nullptr) {
-        info->gamma = value;
-        info->valid |= RGBE_VALID_GAMMA;
-      }
-    } else if (ParseFloatField(line, "EXPOSURE=", value)) {
-      if (info != nullptr) {
-        info->exposure = value;
-        info->valid |= RGBE_VALID_EXPOSURE;
-      }
-    }
+    ParseVariable(line, info);
     if (!ReadLine(stream, line)) return ReadError();
   }
-  if (!ReadLine(stream, line)) return ReadError();
-  if (std::strcmp(line, "\n") != 0) return FormatError("missing blank line after FORMAT specifier");
+  // Writers such as stb_image_write put further header lines after FORMAT; the header still
+  // has to end in its blank line before the size line.
+  for (;;) {
+    if (!ReadLine(stream, line)) return ReadError();
+    if (std::strcmp(line, "\n") == 0) break;
+    if (line[0] != '#' && !IsVariableAssignment(line))
+      return FormatError("missing blank line after FORMAT specifier");
+    ParseVariable(line, info);
+  }
   if (!ReadLine(stream, line)) return ReadError();
   if (!ParseSizeLine(line, *height, *width)) return SizeError();
   return 0;

@@ -6,8 +6,12 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "blocks/all_kinds.h"
 #include "process/proc_module.h"
@@ -22,6 +26,36 @@ namespace kandrel {
 namespace {
 
 constexpr int kScreenshotSettleMs = 1500;
+
+// While the application object is made, Qt's messages are held back: when no platform can be
+// opened (no display) Qt ends with a fatal message and an abort, and the user should see one
+// plain line and a failure code instead.
+std::vector<std::pair<QtMsgType, QString>> g_heldMessages;
+QtMessageHandler g_previousHandler = nullptr;
+
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type != QtFatalMsg) {
+    g_heldMessages.emplace_back(type, text);
+    return;
+  }
+  std::fputs(kNoDisplayMessage, stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+  std::_Exit(2);
+}
+
+// The application object, or the end of the program when there is no display.
+std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
+  g_previousHandler = qInstallMessageHandler(HoldStartupMessage);
+  auto application = std::make_unique<QApplication>(argc, argv);
+  qInstallMessageHandler(g_previousHandler);
+  for (const auto& [type, text] : g_heldMessages) {
+    const QMessageLogContext context;
+    qt_message_output(type, context, text);
+  }
+  g_heldMessages.clear();
+  return application;
+}
 
 // Steps a frame, lets the windows paint, photographs the screen and ends the program.
 void ScheduleScreenshot(TForm1& mainForm, const QString& path, int& exitCode) {
@@ -41,7 +75,7 @@ void ScheduleScreenshot(TForm1& mainForm, const QString& path, int& exitCode) {
 }  // namespace
 
 int RunDesktop(int argc, char** argv, const std::vector<std::string>& arguments) {
-  QApplication application(argc, argv);
+  const std::unique_ptr<QApplication> application = CreateApplication(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kandrel"));
   QtHost host;
   SetHost(&host);

@@ -156,6 +156,14 @@ TEST_F(RgbeTest, HeaderLinesAreWrittenAndParsed) {
   EXPECT_EQ(got.gamma, 1.8f);
   EXPECT_EQ(got.exposure, 1.0f);
   EXPECT_EQ(width * 10 + height, 405);
+  // Lines after FORMAT (stb_image_write puts EXPOSURE there) up to the blank line.
+  ASSERT_EQ(read(Text("#?RADIANCE\n# Made with stb\nFORMAT=32-bit_rle_rgbe\nEXPOSURE=          "
+                      "1.0000000000000\n# note\nGAMMA=2\nSOFTWARE=x y\n\n-Y 4 +X 9\n")),
+            0);
+  EXPECT_EQ(got.valid, 7);
+  EXPECT_EQ(got.gamma, 2.0f);
+  EXPECT_EQ(got.exposure, 1.0f);
+  EXPECT_EQ(width * 10 + height, 94);
   // The program type stops at a space or after 15 characters.
   ASSERT_EQ(read(Text("#?ABCDEFGHIJKLMNOPQ\n" + tail)), 0);
   EXPECT_STREQ(got.programType, "ABCDEFGHIJKLMNO");
@@ -173,6 +181,9 @@ TEST_F(RgbeTest, BrokenHeadersPrintTheirMessages) {
   const std::pair<std::string, std::string> cases[] = {
       {"#?RGBE\n\n", "RGBE bad file format: no FORMAT specifier found\n"},
       {format + "-Y 1 +X 1\n", "RGBE bad file format: missing blank line after FORMAT specifier\n"},
+      {format + "EXPOSURE=1\n-Y 1 +X 1\n",
+       "RGBE bad file format: missing blank line after FORMAT specifier\n"},
+      {format + "EXPOSURE=1\n", "RGBE read error"},
       {format + "\nY 1 X 1\n", noSize},
       {format + "\n -Y 1 +X 1\n", noSize},
       {format + "\n-Y -1 +X 1\n", noSize},
