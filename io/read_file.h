@@ -3,6 +3,8 @@
 // ".yuv10" as Int 3ch YCrCb, ".hdr" as Float 3ch, ".tif" dumps as the type they hold.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "process/proc_module.h"
@@ -14,14 +16,17 @@ class ProcReadFile : public ProcStandardOut, public FileNamedProcess {
  public:
   struct Params {
     std::string fileName;  // absolute in memory, relative to the process file when stored
-    bool numbered = false;
+    // The block is given back byte for byte: any nonzero flag byte means numbered, and the
+    // bytes after it are kept as stored.
+    std::uint8_t numbered = 0;
+    std::array<std::uint8_t, 3> numberedPadding{};
     std::int32_t firstNumber = 0;
     std::int32_t lastNumber = 0;
     template <class F>
     void Fields(F& f) {
       f.Text(fileName, 260);
-      f.Flag(numbered);
-      f.Zeros(3);
+      f.Byte(numbered);
+      f.Bytes(numberedPadding);
       f.I32(firstNumber);
       f.I32(lastNumber);
     }

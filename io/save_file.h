@@ -18,14 +18,13 @@ class ProcSaveFile : public ProcVirtual {
 
   struct Params {
     std::string fileName;  // absolute in memory, relative to the process file when stored
-    bool numbered = false;
+    std::int32_t numbered = 0;  // any nonzero value means numbered, kept as stored
     std::int32_t format = kBmp;  // any value but kBmp and kHdr means TIFF
     std::int32_t firstNumber = 0;
     template <class F>
     void Fields(F& f) {
       f.Text(fileName, 260);
-      f.Flag(numbered);
-      f.Zeros(3);
+      f.I32(numbered);
       f.I32(format);
       f.I32(firstNumber);
     }

@@ -1,7 +1,8 @@
 // Fixed-size parameter records. A record type lists its fields once, in file order, in a member
 //   template <class F> void Fields(F& f) { f.I32(width); f.F64(scale); f.Text(path, 260); … }
 // and that one list drives the size, the writing and the reading of its bytes (little-endian,
-// texts in cp932), so the three can never disagree.
+// texts in cp932), so the three can never disagree. Byte and Bytes keep stored bytes as they are,
+// for fields a file must give back unchanged.
 //
 // In a process file a record is an int32 byte count followed by that many bytes. A shorter
 // stored record leaves the remaining fields as they were; a longer one is read up to the
@@ -9,6 +10,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -23,6 +25,9 @@ class RecordSizer {
  public:
   void I8(std::int8_t&) { size_ += 1; }
   void Flag(bool&) { size_ += 1; }
+  void Byte(std::uint8_t&) { size_ += 1; }
+  template <std::size_t N>
+  void Bytes(std::array<std::uint8_t, N>&) { size_ += N; }
   void I32(std::int32_t&) { size_ += 4; }
   void F32(float&) { size_ += 4; }
   void F64(double&) { size_ += 8; }
@@ -39,6 +44,12 @@ class RecordEncoder {
   explicit RecordEncoder(std::uint8_t* out) : p_(out) {}
   void I8(std::int8_t& v) { *p_++ = static_cast<std::uint8_t>(v); }
   void Flag(bool& v) { *p_++ = v ? 1 : 0; }
+  void Byte(std::uint8_t& v) { *p_++ = v; }
+  template <std::size_t N>
+  void Bytes(std::array<std::uint8_t, N>& v) {
+    std::copy(v.begin(), v.end(), p_);
+    p_ += N;
+  }
   void I32(std::int32_t& v) { StoreI32(p_, v), p_ += 4; }
   void F32(float& v) { StoreF32(p_, v), p_ += 4; }
   void F64(double& v) { StoreF64(p_, v), p_ += 8; }
@@ -57,6 +68,12 @@ class RecordDecoder {
   explicit RecordDecoder(const std::uint8_t* in) : p_(in) {}
   void I8(std::int8_t& v) { v = static_cast<std::int8_t>(*p_++); }
   void Flag(bool& v) { v = *p_++ != 0; }
+  void Byte(std::uint8_t& v) { v = *p_++; }
+  template <std::size_t N>
+  void Bytes(std::array<std::uint8_t, N>& v) {
+    std::copy(p_, p_ + N, v.begin());
+    p_ += N;
+  }
   void I32(std::int32_t& v) { v = LoadI32(p_), p_ += 4; }
   void F32(float& v) { v = LoadF32(p_), p_ += 4; }
   void F64(double& v) { v = LoadF64(p_), p_ += 8; }

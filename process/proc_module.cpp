@@ -29,7 +29,8 @@ void SetActiveModule(ProcModule* module) { g_activeModule = module; }
 
 // ---- ProcThrough ----
 
-ProcThrough::ProcThrough() : ProcVirtual(0) {
+ProcThrough::ProcThrough(const ProcModule& module) : ProcVirtual(0) {
+  SetLinkOwner(&module);
   SetDefaultName("Through");
   SetPortCounts(3, 3);
 }
@@ -53,8 +54,8 @@ int ProcThrough::Process(const InputImages&, OutputImages&) { return 0; }
 
 ProcModule::ProcModule(int processId)
     : ProcVirtual(processId),
-      inThrough_(std::make_unique<ProcThrough>()),
-      outThrough_(std::make_unique<ProcThrough>()) {
+      inThrough_(std::make_unique<ProcThrough>(*this)),
+      outThrough_(std::make_unique<ProcThrough>(*this)) {
   SetDefaultName("Module " + std::to_string(LiveModules().size()));
   LiveModules().push_back(this);
   SetPortCounts(3, 3);
@@ -65,6 +66,8 @@ ProcModule::ProcModule(int processId)
 
 ProcModule::~ProcModule() {
   if (g_activeModule == this) g_activeModule = nullptr;
+  // An input may read this module's own output: it must let go while the output port exists.
+  inThrough_->DisconnectAll();
   outThrough_->DisconnectAll();
   for (int i = childCount_ - 1; i >= 0; --i) children_[i]->DisconnectAll();
   for (int i = childCount_ - 1; i >= 0; --i) children_[i].reset();
@@ -88,8 +91,7 @@ int ProcModule::GetOutputRefCount(int i) const { return outThrough_->GetOutputRe
 void ProcModule::SetOutputType(int i, int type) { outThrough_->SetOutputType(i, type); }
 
 void ProcModule::Connect(int input, ProcVirtual* source, int sourceOutput) {
-  // A module's own output would arrive inside it as the input of the process that made it.
-  inThrough_->Connect(input, source == this ? nullptr : source, sourceOutput);
+  inThrough_->Connect(input, source, sourceOutput);
   RefreshEditor();
   RepaintAllEditors();
 }
@@ -211,7 +213,8 @@ int ProcModule::AddProcess(std::unique_ptr<ProcVirtual> p) {
 
 void ProcModule::RemoveProcess(int index) {
   if (index < 0 || index >= childCount_) return;
-  if (children_[index]->TotalOutputRefs() != 0) {
+  // Its reading of its own output goes with it.
+  if (children_[index]->TotalOutputRefs() != children_[index]->SelfReferences()) {
     Message(children_[index]->Name() + "は他のプロセスから参照されているため、削除できません。");
     return;
   }

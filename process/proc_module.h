@@ -21,9 +21,11 @@ constexpr int kPasteProcessId = 10012;
 constexpr int kNoLink = -999;
 
 // Carries images across a module boundary: output i is whatever arrives on input i.
+class ProcModule;
+
 class ProcThrough final : public ProcVirtual {
  public:
-  ProcThrough();
+  explicit ProcThrough(const ProcModule& module);
   Image* GetOutput(int i) const override;
   bool InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) override;
   int Process(const InputImages& inputs, OutputImages& outputs) override;

@@ -33,7 +33,9 @@ Image* ProcVirtual::GetOutput(int i) const {
 }
 
 Image* ProcVirtual::GetInput(int i) const {
-  if (i < 0 || i >= inputCount_ || inputLinks_[i].source == nullptr) return nullptr;
+  if (i < 0 || i >= inputCount_ || inputLinks_[i].source == nullptr ||
+      ReadsOwnOutput(inputLinks_[i]))
+    return nullptr;
   return inputLinks_[i].source->GetOutput(inputLinks_[i].sourceOutput);
 }
 
@@ -43,7 +45,8 @@ ProcessLink ProcVirtual::GetInputLink(int i) const {
 
 int ProcVirtual::GetInputType(int i) {
   const ProcessLink link = GetInputLink(i);
-  return link.source != nullptr ? link.source->GetOutputType(link.sourceOutput) : 0;
+  return link.source != nullptr && !ReadsOwnOutput(link) ? link.source->GetOutputType(link.sourceOutput)
+                                                         : 0;
 }
 
 int ProcVirtual::GetOutputType(int i) {
@@ -68,6 +71,12 @@ int ProcVirtual::TotalOutputRefs() const {
   return total;
 }
 
+int ProcVirtual::SelfReferences() const {
+  int count = 0;
+  for (int k = 0; k < InputCount(); ++k) count += GetInputLink(k).source == this ? 1 : 0;
+  return count;
+}
+
 void ProcVirtual::SetOutputType(int i, int type) {
   if (i >= 0 && i < kMaxPorts) outputTypes_[i] = type;
 }
@@ -80,10 +89,8 @@ void ProcVirtual::Connect(int input, ProcVirtual* source, int sourceOutput) {
   if (input < 0 || input >= inputCount_) return;
   if (inputLinks_[input].source == source && inputLinks_[input].sourceOutput == sourceOutput) return;
   Disconnect(input);
-  // A process never reads its own output: that is a loop the editor refuses, and a file that
-  // holds one is not followed.
-  if (source == nullptr || source == this || sourceOutput < 0 ||
-      sourceOutput >= source->OutputCount())
+  // A link to one of the process's own outputs is kept (a file may hold one) but never read.
+  if (source == nullptr || sourceOutput < 0 || sourceOutput >= source->OutputCount())
     return;
   inputLinks_[input] = ProcessLink{source, sourceOutput};
   source->AddOutputRef(sourceOutput);
@@ -161,9 +168,9 @@ void ProcVirtual::Save(ByteStream& stream) {
 
 int ProcVirtual::SaveParams(ByteStream& stream) {
   header_.name = name_;
-  // Without a dialog the geometry read from the file is kept, so that the file saves back as it
-  // was loaded.
-  if (dialog_ != nullptr) header_.dialog = dialog_->Geometry();
+  // Until the dialog has a place of its own (shown, or put there by the file) the geometry read
+  // from the file is kept, so that the file saves back as it was loaded.
+  if (dialog_ != nullptr && dialog_->Geometry() != DialogGeometry{}) header_.dialog = dialog_->Geometry();
   header_.inputCount = inputCount_;
   header_.outputCount = outputCount_;
   for (int i = 0; i < kMaxPorts; ++i) header_.outputTypes[i] = static_cast<std::int8_t>(outputTypes_[i]);

@@ -79,6 +79,8 @@ class ProcVirtual {
   virtual void ReleaseOutputRef(int i);
   virtual int GetOutputRefCount(int i) const;
   virtual int TotalOutputRefs() const;
+  // How many of the references above are this process's own inputs reading its outputs.
+  int SelfReferences() const;
   virtual void SetOutputType(int i, int type);
   virtual void ConnectAll(const LinkList& links);
   virtual void Connect(int input, ProcVirtual* source, int sourceOutput);
@@ -136,6 +138,10 @@ class ProcVirtual {
   void ResetFrameCounter() { frameCounter_ = 0; }
   OutputImages& Outputs() { return outputs_; }
   const OutputImages& Outputs() const { return outputs_; }
+  // The process whose own outputs this one's inputs never read (a loop the editor refuses, kept
+  // as a link when a file holds it): the process itself, or for a module's port the module.
+  void SetLinkOwner(const ProcVirtual* owner) { linkOwner_ = owner; }
+  bool ReadsOwnOutput(const ProcessLink& link) const { return link.source == linkOwner_; }
 
  private:
   void ReportInputError(const TypeList& inTypes);
@@ -150,6 +156,7 @@ class ProcVirtual {
   int frameCounter_ = 0;
   bool modified_ = false;
   std::string verilogName_;
+  const ProcVirtual* linkOwner_ = this;
   LinkList inputLinks_{};
   OutputImages outputs_;
   std::array<int, kMaxPorts> outputRefCounts_{};

@@ -73,6 +73,8 @@ void FrameFileFields::ShowFileName(const std::string& fileName) {
 
 bool FrameFileFields::HasFileName() const { return !file_->text().isEmpty(); }
 
+bool FrameFileFields::IsNumberedTicked() const { return numbered_->isChecked(); }
+
 std::string FrameFileFields::FileName() const {
   return CutToField((path_->text() + file_->text()).toStdString());
 }
@@ -135,12 +137,12 @@ void TFormReadFile::ParamsToControls() {
   fields_->ShowFileName(p.fileName);
   firstNumber_->setText(QString::number(p.firstNumber));
   lastNumber_->setText(QString::number(p.lastNumber));
-  fields_->Numbered().setChecked(p.numbered);
+  fields_->Numbered().setChecked(p.numbered != 0);
 }
 
 int TFormReadFile::ControlsToParams() {
   ProcReadFile::Params& p = process_.params;
-  p.numbered = fields_->Numbered().isChecked();
+  p.numbered = fields_->NumberedFlag(p.numbered);
   p.firstNumber = IntOr(*firstNumber_, p.firstNumber);
   p.lastNumber = IntOr(*lastNumber_, p.lastNumber);
   if (!fields_->HasFileName()) {

@@ -37,10 +37,17 @@ class FrameFileFields : public QWidget {
   std::string FileName() const;
 
   QCheckBox& Numbered() const { return *numbered_; }
+  // The numbering flag as the check box leaves it: a stored nonzero value stays as it is while
+  // the box is still ticked.
+  template <class Flag>
+  Flag NumberedFlag(Flag stored) const {
+    return !IsNumberedTicked() ? Flag{0} : (stored != 0 ? stored : Flag{1});
+  }
   // Appends a labelled number edit below the others.
   QLineEdit& AddNumberRow(const QString& label);
 
  private:
+  bool IsNumberedTicked() const;
   void Browse();
 
   Box box_;

@@ -64,13 +64,13 @@ void TFormSaveFile::ParamsToControls() {
   const ProcSaveFile::Params& p = process_.params;
   fields_->ShowFileName(p.fileName);
   firstNumber_->setText(QString::number(p.firstNumber));
-  fields_->Numbered().setChecked(p.numbered);
+  fields_->Numbered().setChecked(p.numbered != 0);
   format_->button(ButtonOfFormat(p.format))->setChecked(true);
 }
 
 int TFormSaveFile::ControlsToParams() {
   ProcSaveFile::Params& p = process_.params;
-  p.numbered = fields_->Numbered().isChecked();
+  p.numbered = fields_->NumberedFlag(p.numbered);
   p.firstNumber = IntOr(*firstNumber_, p.firstNumber);
   p.format = kFormatOfButton[static_cast<std::size_t>(format_->checkedId())];
   if (!fields_->HasFileName()) {

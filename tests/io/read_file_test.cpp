@@ -202,6 +202,18 @@ TEST_F(ReadFileTest, TheRecordHoldsTheRelativePathAndFollowsAMove) {
   EXPECT_EQ(LoadI32(&bytes[record + 4 + 268]), 0x01020304);
   EXPECT_EQ(reader.params.fileName, dir.File("project/img/pic.png"));  // memory keeps it absolute
 
+  // The block comes back byte for byte: a numbered byte of 2 and whatever follows it.
+  std::vector<std::uint8_t> stored = bytes;
+  stored[record + 4 + 260] = 2;
+  stored[record + 4 + 262] = 0xA5;
+  MemoryStream storedStream(stored);
+  std::unique_ptr<ProcVirtual> kept = CreateFromStream(storedStream);
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(dynamic_cast<ProcReadFile&>(*kept).FrameFileName(5), dir.File("project/img/pi2.png"));
+  MemoryStream again;
+  kept->Save(again);
+  EXPECT_EQ(again.Bytes(), stored);
+
   fs::rename(dir.File("project"), dir.File("moved"));
   SetLastUsedDirectory(dir.File("moved"));
   stream.Seek(0);

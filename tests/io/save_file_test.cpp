@@ -184,6 +184,19 @@ TEST_F(SaveFileTest, TheRecordStoresThePathRelativeToTheProcessFile) {
   EXPECT_TRUE(loaded.params.numbered);
   EXPECT_EQ(loaded.params.format, ProcSaveFile::kHdr);
   EXPECT_EQ(loaded.params.firstNumber, 12);
+
+  // Any nonzero numbered value counts, and is written back as it was stored.
+  for (const std::int32_t numbered : {256, 2, -1}) {
+    std::vector<std::uint8_t> stored = bytes;
+    StoreI32(&stored[record + 4 + 260], numbered);
+    MemoryStream in(stored);
+    ProcSaveFile kept(kSaveFileProcessId);
+    ASSERT_EQ(kept.LoadParams(in), 0);
+    EXPECT_EQ(kept.FrameFileName(1), dir.File("sub/A013.hdr")) << numbered;
+    MemoryStream out;
+    kept.SaveParams(out);
+    EXPECT_EQ(out.Bytes(), stored) << numbered;
+  }
   SetLastUsedDirectory(previous);
 }
 

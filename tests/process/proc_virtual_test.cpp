@@ -75,7 +75,7 @@ TEST_F(ProcVirtualTest, ConnectHoldsOneReferenceAndReconnectingTheSameLinkChange
   EXPECT_EQ(sink.GetInputLink(0), (ProcessLink{&source, 0}));
 }
 
-TEST_F(ProcVirtualTest, OutOfRangeOrSelfConnectLeavesTheInputUnconnected) {
+TEST_F(ProcVirtualTest, OutOfRangeConnectLeavesTheInputUnconnected) {
   Block source(0, 1), sink(1, 1);
   sink.Connect(0, &source, 0);
   sink.Connect(0, &source, 1);  // past the source's outputs: the old link is dropped too
@@ -86,9 +86,25 @@ TEST_F(ProcVirtualTest, OutOfRangeOrSelfConnectLeavesTheInputUnconnected) {
   EXPECT_EQ(sink.GetInputLink(1).source, nullptr);
   EXPECT_EQ(source.GetOutputRefCount(0), 0);
 
-  sink.Connect(0, &sink, 0);  // its own output
-  EXPECT_EQ(sink.GetInputLink(0).source, nullptr);
-  EXPECT_EQ(sink.GetOutputRefCount(0), 0);
+}
+
+// The editor refuses such a link, but a file may hold one: it is kept, so the file saves back as
+// it was, and never read, so frames run as if the input were open.
+TEST_F(ProcVirtualTest, ALinkToItsOwnOutputIsKeptButNeverRead) {
+  TestSource source(kTestSourceId);
+  PublishFloatImage(source);
+  Block sink(2, 1, AnyType);
+  sink.Connect(0, &source, 0);
+  sink.Connect(1, &sink, 0);
+  EXPECT_EQ(sink.GetInputLink(1), (ProcessLink{&sink, 0}));
+  EXPECT_EQ(sink.SelfReferences(), 1);
+  EXPECT_EQ(sink.TotalOutputRefs(), 1);
+  EXPECT_EQ(sink.GetInputType(1), 0);
+  EXPECT_EQ(sink.GetOutputType(0), 2);  // inference sees the open input
+  EXPECT_NE(sink.GetInput(0), nullptr);
+  EXPECT_EQ(sink.GetInput(1), nullptr);
+  sink.Disconnect(1);
+  EXPECT_EQ(sink.TotalOutputRefs(), 0);
 }
 
 TEST_F(ProcVirtualTest, ConnectClearsCachedOutputTypesButDisconnectKeepsThem) {

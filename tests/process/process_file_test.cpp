@@ -223,6 +223,76 @@ TEST_F(ProcessFileTest, HeaderKeepsNameCountsTypesAndIconPosition) {
   EXPECT_FALSE(loaded->IsModified());
 }
 
+// A module's editor is its dialog: a stored geometry it cannot take (no width or height) is
+// written back as it was read, and one it takes comes back from the dialog.
+TEST_F(ProcessFileTest, StoredDialogGeometryComesBackAsItWasRead) {
+  std::vector<std::uint8_t> bytes;
+  {
+    ProcModule root;
+    bytes = Bytes(root);
+  }
+  for (const std::array<std::int32_t, 4> geometry :
+       {std::array{10, 20, 0, 300}, std::array{10, 20, 30, 0}, std::array{-5, 7, 640, 480}}) {
+    for (int k = 0; k < 4; ++k) StoreI32(&bytes[8 + 108 + 4 * k], geometry[k]);
+    MemoryStream stream(bytes);
+    std::unique_ptr<ProcVirtual> loaded = CreateFromStream(stream);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(Bytes(*loaded), bytes) << geometry[2] << " x " << geometry[3];
+  }
+}
+
+// The editor refuses a link from a process to its own output, and from a module's input to the
+// module's output, but a file may hold them: they are kept, so the file saves back unchanged,
+// and never followed, so a frame runs as it would with the inputs open.
+TEST_F(ProcessFileTest, LinksToOwnOutputsAreKeptAndNotFollowed) {
+  auto build = [](bool withSelfLinks) {
+    auto root = std::make_unique<ProcModule>();
+    AddChild(*root, kTestSourceId);
+    auto* scale = AddChild(*root, kTestScaleId);
+    auto* sub = AddChild<ProcModule>(*root, kModuleProcessId);
+    auto* inner = AddChild(*sub, kTestScaleId);
+    inner->Connect(0, sub->InputPort(), 0);
+    sub->OutputPort()->Connect(0, inner, 0);
+    if (withSelfLinks) {
+      scale->Connect(0, scale, 0);
+      sub->Connect(0, sub, 0);
+    }
+    root->OutputPort()->Connect(0, sub, 0);
+    return root;
+  };
+  std::unique_ptr<ProcModule> root = build(true);
+  const std::vector<std::uint8_t> bytes = Bytes(*root);
+  EXPECT_EQ(LoadI32(&bytes[bytes.size() - 7 * 4]), 100);  // Scale reads its own output 0
+  EXPECT_EQ(LoadI32(&bytes[bytes.size() - 6 * 4]), 200);  // the module input, its own output 0
+  root.reset();
+
+  MemoryStream stream(bytes);
+  std::unique_ptr<ProcVirtual> loaded = CreateFromStream(stream);
+  ASSERT_NE(loaded, nullptr);
+  auto& module = dynamic_cast<ProcModule&>(*loaded);
+  EXPECT_EQ(module.Child(1)->GetInputLink(0), (ProcessLink{module.Child(1), 0}));
+  EXPECT_EQ(module.Child(2)->GetInputLink(0), (ProcessLink{module.Child(2), 0}));
+  EXPECT_EQ(Bytes(module), bytes);
+
+  std::unique_ptr<ProcModule> open = build(false);
+  std::vector<std::string> outcomes[2];
+  for (int g = 0; g < 2; ++g) {
+    ProcModule& graph = g == 0 ? module : *open;
+    host.ClearMessages();
+    ASSERT_EQ(graph.Reset(), 0);
+    EXPECT_EQ(graph.Step(), 1);
+    outcomes[g] = Messages();
+    outcomes[g].push_back(graph.Child(1)->Status());
+  }
+  EXPECT_EQ(outcomes[0], outcomes[1]);
+  EXPECT_EQ(outcomes[0].back(), "in?");
+  // A process that reads only itself can still be deleted; so can such a module.
+  module.OutputPort()->Disconnect(0);
+  module.RemoveProcess(2);
+  module.RemoveProcess(1);
+  EXPECT_EQ(module.ChildCount(), 1);
+}
+
 TEST_F(ProcessFileTest, LongJapaneseNamesAreCutAtTheFieldAndSaveBackUnchanged) {
   // 101 bytes in cp932: the field ends in the middle of a double-byte character.
   TestScale p(kTestScaleId);

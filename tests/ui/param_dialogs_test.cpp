@@ -109,7 +109,7 @@ TEST_F(ParamDialogTest, ReadFileSplitsTheNameAppliesWithAResetAndRefusesAnEmptyN
   picture.Resize(3, 2);
   ASSERT_EQ(SaveImageTIFF(picture, dir.File("B.tif")), 0);
   auto reader = Create<ProcReadFile>(kReadFileProcessId);
-  reader->params = {dir.File("A000.tif"), true, 0, 2};
+  reader->params = {dir.File("A000.tif"), 1, {}, 0, 2};
   auto& form = DialogOf<TFormReadFile>(*reader);
   EXPECT_EQ(form.windowTitle(), "画像ファイルの（連続）読み込み");
 
