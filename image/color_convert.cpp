@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -72,6 +73,26 @@ KANDREL_LOOP_ATTRIBUTES void MapTriples(const T* __restrict in1, const T* __rest
   for (std::size_t i = 0; i < count; ++i) map(in1[i], in2[i], in3[i], out1[i], out2[i], out3[i]);
 }
 
+// The loop of a checked mapping: fast over a run of positions, then the run again with exact
+// when fast was in doubt anywhere in it. Doubt is rare, so runs are short enough that redoing
+// one costs little and long enough for the fast loop to run in vectors.
+template <class T, class Fast, class Exact>
+KANDREL_LOOP_ATTRIBUTES void MapTriples(const T* __restrict in1, const T* __restrict in2,
+                                        const T* __restrict in3, T* __restrict out1,
+                                        T* __restrict out2, T* __restrict out3, std::size_t count,
+                                        Fast fast, Exact exact) {
+  constexpr std::size_t kRun = 64;
+  for (std::size_t begin = 0; begin < count; begin += kRun) {
+    const std::size_t end = std::min(count, begin + kRun);
+    int uncertain = 0;
+    for (std::size_t i = begin; i < end; ++i)
+      uncertain |= fast(in1[i], in2[i], in3[i], out1[i], out2[i], out3[i]);
+    if (uncertain != 0)
+      for (std::size_t i = begin; i < end; ++i)
+        exact(in1[i], in2[i], in3[i], out1[i], out2[i], out3[i]);
+  }
+}
+
 // in as the loop reads it: in itself when it is width × height and no output, otherwise a copy
 // of that size with zeros where in has no sample.
 template <class T>
@@ -105,15 +126,15 @@ void ConvertEach(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>&
 }
 
 // MapTriples over rows rowBegin … rowEnd − 1 of arrays of one size.
-template <class T, class Map>
+template <class T, class... Maps>
 void MapRowsOfTriples(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>& in3,
                       Array2D<T>& out1, Array2D<T>& out2, Array2D<T>& out3, int rowBegin,
-                      int rowEnd, Map map) {
+                      int rowEnd, Maps... maps) {
   if (rowEnd <= rowBegin) return;
   const std::size_t first = static_cast<std::size_t>(rowBegin) * in1.Width();
   const std::size_t count = static_cast<std::size_t>(rowEnd - rowBegin) * in1.Width();
   MapTriples(in1.Data() + first, in2.Data() + first, in3.Data() + first, out1.Data() + first,
-             out2.Data() + first, out3.Data() + first, count, map);
+             out2.Data() + first, out3.Data() + first, count, maps...);
 }
 
 // first where wanted and both values are numbers, else second. Both values enter the test so
@@ -146,6 +167,12 @@ constexpr double kDeltaCubed = kDelta * kDelta * kDelta;
 // takes the line, which is +inf as well.
 double LabF(float t) {
   return PickNumber(t > kDeltaCubed, CubeRoot(t), 7.787037037037035 * t + 4.0 / 29.0);
+}
+
+// LabF in long double, with the library's cube root.
+long double ExactLabF(float t) {
+  return t > kDeltaCubed ? std::cbrt(static_cast<long double>(t))
+                         : 7.787037037037035 * static_cast<long double>(t) + 4.0 / 29.0;
 }
 
 // The inverse of LabF, in Real.
@@ -190,6 +217,248 @@ void XyzFromLab(float l, float a, float b, float& x, float& y, float& z) {
   x = static_cast<float>(LabG<Real>(fx));
   y = static_cast<float>(LabG<Real>(fy));
   z = static_cast<float>(LabG<Real>(fz));
+}
+
+// ---- Checked mappings. The double evaluation comes with the total magnitude of the terms
+// behind each result; the exact value, and the long double evaluation, lie within a small
+// fraction of that magnitude of the double result. Where no float boundary lies that close, both
+// evaluations round to the same float; elsewhere the long double evaluation is run.
+
+// Far above the rounding error of the few double operations behind a result (relative to the
+// magnitude of its terms), and far below the spacing of floats near a result that is not much
+// smaller than its terms.
+constexpr double kSlack = 0x1p-46;
+
+// The float of v; uncertain becomes 1 where a value within kSlack · magnitude of v could round
+// to another float (NaN included).
+float Settled(double v, double magnitude, int& uncertain) {
+  const double e = kSlack * magnitude;
+  uncertain |= static_cast<float>(v - e) != static_cast<float>(v + e);
+  return static_cast<float>(v);
+}
+
+// The pieces of a checked mapping, one specialisation per converter:
+//   Fast(a, b, c, x, y, z)   the mapping in double; returns 1 where a float might differ from
+//                            Exact's
+//   Exact(a, b, c, x, y, z)  the mapping in long double
+//   IntInputs, IntResults    the Int rule's samples as floats, and its ints from the results
+template <class C>
+struct Checked;
+
+// The Int rule of the base: samples as they are, results rounded.
+struct DefaultIntRule {
+  static void IntInputs(int a, int b, int c, float& fa, float& fb, float& fc) {
+    fa = AsFloat(a), fb = AsFloat(b), fc = AsFloat(c);
+  }
+  static void IntResults(float fx, float fy, float fz, int& x, int& y, int& z) {
+    x = Rounded(fx), y = Rounded(fy), z = Rounded(fz);
+  }
+};
+
+// Int samples on the 0..255 scale, divided by 255 (for every int32 the double product rounds to
+// the float of the long double product).
+struct IntRuleOver255 : DefaultIntRule {
+  static void IntInputs(int a, int b, int c, float& fa, float& fb, float& fc) {
+    fa = Over255(a), fb = Over255(b), fc = Over255(c);
+  }
+};
+
+template <class Real>
+void XyzFromRgb(float r, float g, float b, Real& x, Real& y, Real& z) {
+  x = 0.412390799 * Real{r} + 0.357584339 * Real{g} + 0.180480788 * Real{b};
+  y = 0.212639006 * Real{r} + 0.715168679 * Real{g} + 0.072192315 * Real{b};
+  z = 0.019330819 * Real{r} + 0.11919478 * Real{g} + 0.950532152 * Real{b};
+}
+
+template <>
+struct Checked<RGB_XYZ> : DefaultIntRule {
+  static int Fast(float r, float g, float b, float& x, float& y, float& z) {
+    double dx, dy, dz;
+    XyzFromRgb(r, g, b, dx, dy, dz);
+    // No coefficient reaches 1: the inputs' magnitudes bound every term.
+    const double terms = std::fabs(double{r}) + std::fabs(double{g}) + std::fabs(double{b});
+    int uncertain = 0;
+    x = Settled(dx, terms, uncertain);
+    y = Settled(dy, terms, uncertain);
+    z = Settled(dz, terms, uncertain);
+    return uncertain;
+  }
+  static void Exact(float r, float g, float b, float& x, float& y, float& z) {
+    long double lx, ly, lz;
+    XyzFromRgb(r, g, b, lx, ly, lz);
+    x = static_cast<float>(lx), y = static_cast<float>(ly), z = static_cast<float>(lz);
+  }
+};
+
+template <>
+struct Checked<XYZ_Lab> : IntRuleOver255 {
+  static int Fast(float x, float y, float z, float& l, float& a, float& b) {
+    const double fx = LabF(x), fy = LabF(y), fz = LabF(z);
+    // |f| + 0.3 bounds the terms of either branch of f, so its error too.
+    const double mx = std::fabs(fx) + 0.3, my = std::fabs(fy) + 0.3, mz = std::fabs(fz) + 0.3;
+    int uncertain = 0;
+    l = Settled(116.0 * fy - 16.0, 116.0 * my + 16.0, uncertain);
+    a = Settled(500.0 * (fx - fy), 500.0 * (mx + my), uncertain);
+    b = Settled(200.0 * (fy - fz), 200.0 * (my + mz), uncertain);
+    return uncertain;
+  }
+  static void Exact(float x, float y, float z, float& l, float& a, float& b) {
+    const long double fx = ExactLabF(x), fy = ExactLabF(y), fz = ExactLabF(z);
+    l = static_cast<float>(116.0 * fy - 16.0);
+    a = static_cast<float>(500.0 * (fx - fy));
+    b = static_cast<float>(200.0 * (fy - fz));
+  }
+};
+
+template <>
+struct Checked<RGB_Lab> : IntRuleOver255 {
+  static int Fast(float r, float g, float b, float& l, float& a, float& bStar) {
+    float x, y, z;
+    const int uncertain = Checked<RGB_XYZ>::Fast(r, g, b, x, y, z);
+    return uncertain | Checked<XYZ_Lab>::Fast(x, y, z, l, a, bStar);
+  }
+  static void Exact(float r, float g, float b, float& l, float& a, float& bStar) {
+    float x, y, z;
+    Checked<RGB_XYZ>::Exact(r, g, b, x, y, z);
+    Checked<XYZ_Lab>::Exact(x, y, z, l, a, bStar);
+  }
+};
+
+// HSV in Real: H as 10 · (base + q) and S as 1 − p, with base + |q| and 1 + |p| bounding their
+// terms. V is one of the inputs, exact as it is.
+template <class Real>
+struct HsvOf {
+  HsvOf(float r, float g, float b) {
+    const Real red = r, green = g, blue = b;
+    if (r == g && g == b) {
+      value = r;
+      return;
+    }
+    // Each sector test leaves a nonzero divisor; the hue is counted in sectors of 60°.
+    Real base, numerator, denominator;
+    if (green > blue) {
+      if (red > green) {
+        value = r, p = blue / red;
+        base = 0.0, numerator = green - blue, denominator = red - blue;
+      } else if (red > blue) {
+        value = g, p = blue / green;
+        base = 2.0, numerator = -(red - blue), denominator = green - blue;
+      } else {
+        value = g, p = red / green;
+        base = 2.0, numerator = blue - red, denominator = green - red;
+      }
+    } else {
+      if (red < green) {
+        value = b, p = red / blue;
+        base = 4.0, numerator = -(green - red), denominator = blue - red;
+      } else if (red < blue) {
+        value = b, p = green / blue;
+        base = 4.0, numerator = red - green, denominator = blue - green;
+      } else {
+        value = r, p = green / red;
+        base = 6.0, numerator = -(blue - green), denominator = red - green;
+      }
+    }
+    const Real q = numerator / denominator;
+    h = 10.0 * (base + q);
+    s = 1.0 - p;
+    hTerms = 10.0 * (base + std::fabs(q));
+    sTerms = 1.0 + std::fabs(p);
+  }
+  Real h = 0, s = 0, p = 0, hTerms = 0, sTerms = 0;
+  float value;
+};
+
+template <>
+struct Checked<RGB_HSV> : DefaultIntRule {
+  static void IntResults(float fh, float fs, float fv, int& h, int& s, int& v) {
+    h = Rounded(fh * 3.0);
+    s = Rounded(fs * 255.0);
+    v = Rounded(fv);
+  }
+  static int Fast(float r, float g, float b, float& h, float& s, float& v) {
+    const HsvOf<double> hsv(r, g, b);
+    int uncertain = 0;
+    h = Settled(hsv.h, hsv.hTerms, uncertain);
+    s = Settled(hsv.s, hsv.sTerms, uncertain);
+    v = hsv.value;
+    return uncertain;
+  }
+  static void Exact(float r, float g, float b, float& h, float& s, float& v) {
+    const HsvOf<long double> hsv(r, g, b);
+    h = static_cast<float>(hsv.h);
+    s = static_cast<float>(hsv.s);
+    v = hsv.value;
+  }
+};
+
+// RGB from the sector d (0..6), S and V in Real; terms bounds the terms of every result.
+template <class Real>
+struct RgbOfHsv {
+  RgbOfHsv(float d, float s, float v) {
+    const Real value = v;
+    const Real m = (1.0 - Real{s}) * value;
+    const Real span = value - m;
+    if (d < 1)
+      rgb = {value, m + span * d, m};
+    else if (d < 2)
+      rgb = {m + span * (2.0 - d), value, m};
+    else if (d < 3)
+      rgb = {m, value, m + span * (d - 2.0)};
+    else if (d < 4)
+      rgb = {m, m + span * (4.0 - d), value};
+    else if (d < 5)
+      rgb = {m + span * (d - 4.0), m, value};
+    else
+      rgb = {value, m, m + span * (6.0 - d)};
+    terms = std::fabs(value) + std::fabs(m) + std::fabs(span) * (std::fabs(Real{d}) + 6.0);
+  }
+  std::array<Real, 3> rgb;
+  Real terms;
+};
+
+template <>
+struct Checked<HSV_RGB> : DefaultIntRule {
+  // H on the Int scale (0..180) divided by 3 (for every int32 the double quotient rounds to the
+  // float of the long double one), S by 255.
+  static void IntInputs(int h, int s, int v, float& fh, float& fs, float& fv) {
+    fh = static_cast<float>(h / 3.0), fs = Over255(s), fv = AsFloat(v);
+  }
+  static int Fast(float h, float s, float v, float& r, float& g, float& b) {
+    int uncertain = 0;
+    const double tenth = h * 0.1;
+    const float d = Settled(tenth, std::fabs(tenth), uncertain);  // the sector, 0..6
+    const RgbOfHsv<double> rgb(d, s, v);
+    r = Settled(rgb.rgb[0], rgb.terms, uncertain);
+    g = Settled(rgb.rgb[1], rgb.terms, uncertain);
+    b = Settled(rgb.rgb[2], rgb.terms, uncertain);
+    return uncertain;
+  }
+  static void Exact(float h, float s, float v, float& r, float& g, float& b) {
+    const float d = static_cast<float>(static_cast<long double>(h) * 0.1);
+    const RgbOfHsv<long double> rgb(d, s, v);
+    r = static_cast<float>(rgb.rgb[0]);
+    g = static_cast<float>(rgb.rgb[1]);
+    b = static_cast<float>(rgb.rgb[2]);
+  }
+};
+
+// The Int rule of C around its checked mapping: fast, returning its doubt, and exact.
+template <class C>
+int FastIntRule(int a, int b, int c, int& x, int& y, int& z) {
+  float fa, fb, fc, fx, fy, fz;
+  Checked<C>::IntInputs(a, b, c, fa, fb, fc);
+  const int uncertain = Checked<C>::Fast(fa, fb, fc, fx, fy, fz);
+  Checked<C>::IntResults(fx, fy, fz, x, y, z);
+  return uncertain;
+}
+
+template <class C>
+void ExactIntRule(int a, int b, int c, int& x, int& y, int& z) {
+  float fa, fb, fc, fx, fy, fz;
+  Checked<C>::IntInputs(a, b, c, fa, fb, fc);
+  Checked<C>::Exact(fa, fb, fc, fx, fy, fz);
+  Checked<C>::IntResults(fx, fy, fz, x, y, z);
 }
 
 }  // namespace
@@ -267,6 +536,43 @@ void InlinedConvertColor<C>::ConvertIntSample(int a, int b, int c, int& x, int& 
   IntRule<AsFloat, Rounded>(FloatMapping(static_cast<const C&>(*this)), a, b, c, x, y, z);
 }
 
+// ---- CheckedConvertColor
+
+template <class C>
+void CheckedConvertColor<C>::ConvertIntRows(const IntArray& in1, const IntArray& in2,
+                                            const IntArray& in3, IntArray& out1, IntArray& out2,
+                                            IntArray& out3, int rowBegin, int rowEnd) const {
+  MapRowsOfTriples(
+      in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
+      [](int a, int b, int c, int& x, int& y, int& z) { return FastIntRule<C>(a, b, c, x, y, z); },
+      [](int a, int b, int c, int& x, int& y, int& z) { ExactIntRule<C>(a, b, c, x, y, z); });
+}
+
+template <class C>
+void CheckedConvertColor<C>::ConvertFloatRows(const FloatArray& in1, const FloatArray& in2,
+                                              const FloatArray& in3, FloatArray& out1,
+                                              FloatArray& out2, FloatArray& out3, int rowBegin,
+                                              int rowEnd) const {
+  MapRowsOfTriples(in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
+                   [](float a, float b, float c, float& x, float& y, float& z) {
+                     return Checked<C>::Fast(a, b, c, x, y, z);
+                   },
+                   [](float a, float b, float c, float& x, float& y, float& z) {
+                     Checked<C>::Exact(a, b, c, x, y, z);
+                   });
+}
+
+template <class C>
+void CheckedConvertColor<C>::ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const {
+  if (FastIntRule<C>(a, b, c, x, y, z) != 0) ExactIntRule<C>(a, b, c, x, y, z);
+}
+
+template <class C>
+void CheckedConvertColor<C>::ConvertFloatSample(float a, float b, float c, float& x, float& y,
+                                                float& z) const {
+  if (Checked<C>::Fast(a, b, c, x, y, z) != 0) Checked<C>::Exact(a, b, c, x, y, z);
+}
+
 // ---- The converters
 
 void RGB_YCrCb::ConvertIntSample(int r, int g, int b, int& y, int& cr, int& cb) const {
@@ -287,95 +593,6 @@ void YCrCb_RGB::ConvertFloatSample(float y, float cr, float cb, float& r, float&
   RgbFromYCrCb<long double>(y, cr, cb, r, g, b);
 }
 
-void RGB_HSV::ConvertIntSample(int r, int g, int b, int& h, int& s, int& v) const {
-  float fh, fs, fv;
-  ConvertFloatSample(AsFloat(r), AsFloat(g), AsFloat(b), fh, fs, fv);
-  h = Rounded(fh * 3.0);
-  s = Rounded(fs * 255.0);
-  v = Rounded(fv);
-}
-
-void RGB_HSV::ConvertFloatSample(float r, float g, float b, float& h, float& s, float& v) const {
-  if (r == g && g == b) {
-    h = 0.0f;
-    s = 0.0f;
-    v = r;
-    return;
-  }
-  // Each sector test leaves a nonzero divisor; the hue is counted in sectors of 60°.
-  const double red = r, green = g, blue = b;
-  double value, saturation, sector;
-  if (green > blue) {
-    if (red > green) {
-      value = red;
-      saturation = 1.0 - blue / red;
-      sector = (green - blue) / (red - blue);
-    } else if (red > blue) {
-      value = green;
-      saturation = 1.0 - blue / green;
-      sector = 2.0 - (red - blue) / (green - blue);
-    } else {
-      value = green;
-      saturation = 1.0 - red / green;
-      sector = 2.0 + (blue - red) / (green - red);
-    }
-  } else {
-    if (red < green) {
-      value = blue;
-      saturation = 1.0 - red / blue;
-      sector = 4.0 - (green - red) / (blue - red);
-    } else if (red < blue) {
-      value = blue;
-      saturation = 1.0 - green / blue;
-      sector = 4.0 + (red - green) / (blue - green);
-    } else {
-      value = red;
-      saturation = 1.0 - green / red;
-      sector = 6.0 - (blue - green) / (red - green);
-    }
-  }
-  h = static_cast<float>(10.0 * sector);
-  s = static_cast<float>(saturation);
-  v = static_cast<float>(value);
-}
-
-void HSV_RGB::ConvertIntSample(int h, int s, int v, int& r, int& g, int& b) const {
-  float fr, fg, fb;
-  ConvertFloatSample(static_cast<float>(h / 3.0), Over255(s), AsFloat(v), fr, fg, fb);
-  r = Rounded(fr);
-  g = Rounded(fg);
-  b = Rounded(fb);
-}
-
-void HSV_RGB::ConvertFloatSample(float h, float s, float v, float& r, float& g, float& b) const {
-  const float d = static_cast<float>(h * 0.1);  // the sector, 0..6
-  const double value = v;
-  const double m = (1.0 - s) * value;
-  const double span = value - m;
-  std::array<double, 3> rgb;
-  if (d < 1)
-    rgb = {value, m + span * d, m};
-  else if (d < 2)
-    rgb = {m + span * (2.0 - d), value, m};
-  else if (d < 3)
-    rgb = {m, value, m + span * (d - 2.0)};
-  else if (d < 4)
-    rgb = {m, m + span * (4.0 - d), value};
-  else if (d < 5)
-    rgb = {m + span * (d - 4.0), m, value};
-  else
-    rgb = {value, m, m + span * (6.0 - d)};
-  r = static_cast<float>(rgb[0]);
-  g = static_cast<float>(rgb[1]);
-  b = static_cast<float>(rgb[2]);
-}
-
-void RGB_XYZ::ConvertFloatSample(float r, float g, float b, float& x, float& y, float& z) const {
-  x = static_cast<float>(0.412390799 * r + 0.357584339 * g + 0.180480788 * b);
-  y = static_cast<float>(0.212639006 * r + 0.715168679 * g + 0.072192315 * b);
-  z = static_cast<float>(0.019330819 * r + 0.11919478 * g + 0.950532152 * b);
-}
-
 void XYZ_RGB::ConvertIntSample(int x, int y, int z, int& r, int& g, int& b) const {
   IntRule<AsFloat, Rounded>(RgbFromXyz<double>, x, y, z, r, g, b);
 }
@@ -384,34 +601,12 @@ void XYZ_RGB::ConvertFloatSample(float x, float y, float z, float& r, float& g, 
   RgbFromXyz<long double>(x, y, z, r, g, b);
 }
 
-void XYZ_Lab::ConvertIntSample(int x, int y, int z, int& l, int& a, int& b) const {
-  IntRule<Over255, Rounded>(FloatMapping(*this), x, y, z, l, a, b);
-}
-
-void XYZ_Lab::ConvertFloatSample(float x, float y, float z, float& l, float& a, float& b) const {
-  const double fx = LabF(x), fy = LabF(y), fz = LabF(z);
-  l = static_cast<float>(116.0 * fy - 16.0);
-  a = static_cast<float>(500.0 * (fx - fy));
-  b = static_cast<float>(200.0 * (fy - fz));
-}
-
 void Lab_XYZ::ConvertIntSample(int l, int a, int b, int& x, int& y, int& z) const {
   IntRule<AsFloat, Times255Rounded>(XyzFromLab<double>, l, a, b, x, y, z);
 }
 
 void Lab_XYZ::ConvertFloatSample(float l, float a, float b, float& x, float& y, float& z) const {
   XyzFromLab<long double>(l, a, b, x, y, z);
-}
-
-void RGB_Lab::ConvertIntSample(int r, int g, int b, int& l, int& a, int& bStar) const {
-  IntRule<Over255, Rounded>(FloatMapping(*this), r, g, b, l, a, bStar);
-}
-
-void RGB_Lab::ConvertFloatSample(float r, float g, float b, float& l, float& a,
-                                 float& bStar) const {
-  float x, y, z;
-  toXyz_.ConvertFloatSample(r, g, b, x, y, z);
-  toLab_.ConvertFloatSample(x, y, z, l, a, bStar);
 }
 
 void Lab_RGB::ConvertIntSample(int l, int a, int bStar, int& r, int& g, int& b) const {
@@ -427,14 +622,14 @@ void Lab_RGB::ConvertFloatSample(float l, float a, float bStar, float& r, float&
 
 template class InlinedConvertColor<RGB_YCrCb>;
 template class InlinedConvertColor<YCrCb_RGB>;
-template class InlinedConvertColor<RGB_HSV>;
-template class InlinedConvertColor<HSV_RGB>;
-template class InlinedConvertColor<RGB_XYZ>;
 template class InlinedConvertColor<XYZ_RGB>;
-template class InlinedConvertColor<XYZ_Lab>;
 template class InlinedConvertColor<Lab_XYZ>;
-template class InlinedConvertColor<RGB_Lab>;
 template class InlinedConvertColor<Lab_RGB>;
+template class CheckedConvertColor<RGB_HSV>;
+template class CheckedConvertColor<HSV_RGB>;
+template class CheckedConvertColor<RGB_XYZ>;
+template class CheckedConvertColor<XYZ_Lab>;
+template class CheckedConvertColor<RGB_Lab>;
 
 const ConvertColor* ConverterToRgb(int colorSpace) {
   static const YCrCb_RGB fromYCrCb;

@@ -2,10 +2,10 @@
 // another, for Int and Float data. The colour-space processes and the image display use them.
 // Channel order is the order of the names: YCrCb = (Y, Cr, Cb), HSV = (H, S, V), and so on.
 //
-// Float mappings compute in long double (x87 extended precision) and store each result as float,
-// except those of RGB_XYZ and the HSV pair, where double gave the same floats on every input
-// checked, and of XYZ_Lab and RGB_Lab, whose fast cube root works in double (a rare last-bit
-// difference).
+// Float mappings give the floats of a long double (x87 extended precision) evaluation, each
+// result stored as float. Those of RGB_XYZ, XYZ_Lab, RGB_Lab and the HSV pair are checked
+// mappings: they compute in double, which vectorizes, with a bound on the rounding error, and
+// only where that bound leaves the float in doubt do they compute in long double.
 // Int mappings convert the samples to float (scaled where the converter says so), apply the float
 // mapping and round each result half away from zero, saturating at the ends of the int32 range
 // (NaN gives 0). Those of RGB_YCrCb, YCrCb_RGB, XYZ_RGB and Lab_XYZ compute the mapping in
@@ -59,6 +59,21 @@ class InlinedConvertColor : public ConvertColor {
   void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const override;
 };
 
+// The operations of a converter C with a checked mapping, from C's own pieces (in the source
+// file): the mapping in double with its error bound, the mapping in long double, and the Int
+// rule's scaling of inputs and results. Results are those of the long double mapping.
+template <class C>
+class CheckedConvertColor : public ConvertColor {
+ public:
+  void ConvertIntRows(const IntArray& in1, const IntArray& in2, const IntArray& in3, IntArray& out1,
+                      IntArray& out2, IntArray& out3, int rowBegin, int rowEnd) const final;
+  void ConvertFloatRows(const FloatArray& in1, const FloatArray& in2, const FloatArray& in3,
+                        FloatArray& out1, FloatArray& out2, FloatArray& out3, int rowBegin,
+                        int rowEnd) const final;
+  void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const final;
+  void ConvertFloatSample(float a, float b, float c, float& x, float& y, float& z) const final;
+};
+
 // Cr and Cb are signed and centred on 0.
 class RGB_YCrCb final : public InlinedConvertColor<RGB_YCrCb> {
  public:
@@ -74,23 +89,12 @@ class YCrCb_RGB final : public InlinedConvertColor<YCrCb_RGB> {
 
 // Float H in units of 6° (0..60), S in 0..1; Int H in units of 2° (0..180), S in 0..255. V is on
 // the input's scale.
-class RGB_HSV final : public InlinedConvertColor<RGB_HSV> {
- public:
-  void ConvertIntSample(int r, int g, int b, int& h, int& s, int& v) const override;
-  void ConvertFloatSample(float r, float g, float b, float& h, float& s, float& v) const override;
-};
+class RGB_HSV final : public CheckedConvertColor<RGB_HSV> {};
 
-class HSV_RGB final : public InlinedConvertColor<HSV_RGB> {
- public:
-  void ConvertIntSample(int h, int s, int v, int& r, int& g, int& b) const override;
-  void ConvertFloatSample(float h, float s, float v, float& r, float& g, float& b) const override;
-};
+class HSV_RGB final : public CheckedConvertColor<HSV_RGB> {};
 
 // Linear: no gamma is removed.
-class RGB_XYZ final : public InlinedConvertColor<RGB_XYZ> {
- public:
-  void ConvertFloatSample(float r, float g, float b, float& x, float& y, float& z) const override;
-};
+class RGB_XYZ final : public CheckedConvertColor<RGB_XYZ> {};
 
 class XYZ_RGB final : public InlinedConvertColor<XYZ_RGB> {
  public:
@@ -100,11 +104,7 @@ class XYZ_RGB final : public InlinedConvertColor<XYZ_RGB> {
 
 // X, Y and Z are used as they are, without dividing by a reference white. Int XYZ is on the
 // 0..255 scale of Int RGB, Int Lab on the natural scales (L 0..100).
-class XYZ_Lab final : public InlinedConvertColor<XYZ_Lab> {
- public:
-  void ConvertIntSample(int x, int y, int z, int& l, int& a, int& b) const override;
-  void ConvertFloatSample(float x, float y, float z, float& l, float& a, float& b) const override;
-};
+class XYZ_Lab final : public CheckedConvertColor<XYZ_Lab> {};
 
 class Lab_XYZ final : public InlinedConvertColor<Lab_XYZ> {
  public:
@@ -112,17 +112,8 @@ class Lab_XYZ final : public InlinedConvertColor<Lab_XYZ> {
   void ConvertFloatSample(float l, float a, float b, float& x, float& y, float& z) const override;
 };
 
-// RGB_XYZ, then XYZ_Lab.
-class RGB_Lab final : public InlinedConvertColor<RGB_Lab> {
- public:
-  void ConvertIntSample(int r, int g, int b, int& l, int& a, int& bStar) const override;
-  void ConvertFloatSample(float r, float g, float b, float& l, float& a,
-                          float& bStar) const override;
-
- private:
-  RGB_XYZ toXyz_;
-  XYZ_Lab toLab_;
-};
+// RGB_XYZ, then XYZ_Lab (the XYZ floats in between).
+class RGB_Lab final : public CheckedConvertColor<RGB_Lab> {};
 
 // Lab_XYZ, then XYZ_RGB.
 class Lab_RGB final : public InlinedConvertColor<Lab_RGB> {

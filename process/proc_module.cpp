@@ -1,7 +1,7 @@
 #include "process/proc_module.h"
 
 #include <algorithm>
-#include <vector>
+#include <unordered_set>
 
 #include "process/catalogue.h"
 #include "process/process_file.h"
@@ -10,10 +10,27 @@ namespace kandrel {
 
 namespace {
 
-std::vector<ProcModule*>& LiveModules() {
-  static std::vector<ProcModule*> modules;
+std::unordered_set<ProcModule*>& LiveModules() {
+  static std::unordered_set<ProcModule*> modules;
   return modules;
 }
+
+// Modules being read from a stream, outermost first, and whether one lay too deep.
+int g_loadDepth = 0;
+bool g_loadTooDeep = false;
+
+// Counts a module being read for as long as it is read.
+class LoadLevel {
+ public:
+  LoadLevel() {
+    if (g_loadDepth == 0) g_loadTooDeep = false;
+    ++g_loadDepth;
+  }
+  ~LoadLevel() { --g_loadDepth; }
+  LoadLevel(const LoadLevel&) = delete;
+  LoadLevel& operator=(const LoadLevel&) = delete;
+  bool TooDeep() const { return g_loadDepth > kMaxModuleDepth; }
+};
 
 ProcModule* g_activeModule = nullptr;
 
@@ -57,7 +74,7 @@ ProcModule::ProcModule(int processId)
       inThrough_(std::make_unique<ProcThrough>(*this)),
       outThrough_(std::make_unique<ProcThrough>(*this)) {
   SetDefaultName("Module " + std::to_string(LiveModules().size()));
-  LiveModules().push_back(this);
+  LiveModules().insert(this);
   SetPortCounts(3, 3);
   std::unique_ptr<ModuleEditor> editor = GetHost().CreateModuleEditor(*this);
   editor_ = editor.get();
@@ -74,7 +91,7 @@ ProcModule::~ProcModule() {
   childCount_ = 0;
   outThrough_.reset();
   inThrough_.reset();
-  std::erase(LiveModules(), this);
+  LiveModules().erase(this);
   editor_ = nullptr;
 }
 
@@ -395,7 +412,15 @@ void ProcModule::ConnectCodes(ProcVirtual& p, ByteStream& stream) {
   p.ConnectAll(links);
 }
 
+bool LastLoadWasTooDeep() { return g_loadTooDeep; }
+
 int ProcModule::LoadParams(ByteStream& stream) {
+  const LoadLevel level;
+  if (level.TooDeep()) {
+    g_loadTooDeep = true;
+    stream.MarkDamaged();
+    return 1;
+  }
   int result = ProcVirtual::LoadParams(stream);
   result |= inThrough_->LoadParams(stream);
   const std::int32_t count = ReadI32(stream, 0);
@@ -420,6 +445,8 @@ void ProcModule::RefreshEditor() {
 }
 
 void ProcModule::RepaintAllEditors() {
+  // What is being read is in no editor yet; and every link read would walk all modules.
+  if (g_loadDepth > 0) return;
   for (ProcModule* module : LiveModules())
     if (module->editor_ != nullptr && module->editor_->IsVisible()) module->editor_->Repaint();
 }
@@ -443,8 +470,12 @@ int PasteFromBuffer(ProcModule& module) {
   if (buffer.Size() == 0) return 1;
   buffer.Seek(0);
   buffer.ClearErrors();
-  std::unique_ptr<ProcVirtual> p = CreateFromStream(buffer);
-  if (p == nullptr) return 1;
+  int loadResult = 0;
+  std::unique_ptr<ProcVirtual> p = CreateFromStream(buffer, &loadResult);
+  if (LastLoadWasTooDeep())
+    GetHost().ShowMessage("モジュールの入れ子が" + std::to_string(kMaxModuleDepth) +
+                          "階層を超えるため、貼り付けられません。");
+  if (p == nullptr || loadResult != 0 || buffer.Damaged()) return 1;
   ProcVirtual* added = module.InsertLoadedProcess(std::move(p));
   if (added == nullptr) return 1;
   added->Reset();

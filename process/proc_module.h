@@ -19,6 +19,10 @@ constexpr int kReadFileProcessId = 10001;
 constexpr int kVideoFileProcessId = 10002;
 constexpr int kPasteProcessId = 10012;
 constexpr int kNoLink = -999;
+// Modules nest as deep as a user builds them, but every walk of the tree (frames, saving,
+// describing, the windows) goes down one call per level: a stream nested deeper than this is
+// refused instead of exhausting the stack.
+constexpr int kMaxModuleDepth = 1000;
 
 // Carries images across a module boundary: output i is whatever arrives on input i.
 class ProcModule;
@@ -115,6 +119,10 @@ class ProcModule final : public ProcVirtual {
   int childCount_ = 0;
   ModuleEditor* editor_ = nullptr;  // owned as the module's dialog
 };
+
+// Whether the last module read from a stream was refused for holding modules nested deeper
+// than kMaxModuleDepth.
+bool LastLoadWasTooDeep();
 
 // The module into which menu commands insert, or null for the root.
 ProcModule* ActiveModule();

@@ -49,15 +49,49 @@ int ProcVirtual::GetInputType(int i) {
                                                          : 0;
 }
 
+namespace {
+
+// One outermost type query and everything it asks on the way. An output found unknown is not
+// asked again within the query, unless a cycle guard took part in that answer (a later answer
+// could then differ): without this, every port of nested modules would be asked once per path
+// to it, and the paths multiply with every level.
+struct TypeQuery {
+  int depth = 0;
+  unsigned serial = 0;
+  unsigned cycleGuardsMet = 0;
+};
+TypeQuery g_typeQuery;
+
+class TypeQueryLevel {
+ public:
+  TypeQueryLevel() {
+    // Serial 0 is what outputs never found unknown hold.
+    if (g_typeQuery.depth++ == 0 && ++g_typeQuery.serial == 0) ++g_typeQuery.serial;
+  }
+  ~TypeQueryLevel() { --g_typeQuery.depth; }
+  TypeQueryLevel(const TypeQueryLevel&) = delete;
+  TypeQueryLevel& operator=(const TypeQueryLevel&) = delete;
+};
+
+}  // namespace
+
 int ProcVirtual::GetOutputType(int i) {
   if (i < 0 || i >= kMaxPorts) return 0;
-  if (outputTypes_[i] == -1) return 0;  // inference of this output is already under way: a cycle
+  if (outputTypes_[i] == -1) {  // inference of this output is already under way: a cycle
+    ++g_typeQuery.cycleGuardsMet;
+    return 0;
+  }
   if (const Image* image = GetOutput(i)) return outputTypes_[i] = image->TypeId();
   if (outputTypes_[i] != 0) return outputTypes_[i];
+  const TypeQueryLevel level;
+  if (unknownInQuery_[i] == g_typeQuery.serial) return 0;
+  const unsigned guardsBefore = g_typeQuery.cycleGuardsMet;
   outputTypes_[i] = -1;
   TypeList inTypes{}, outTypes{};
   for (int k = 0; k < inputCount_; ++k) inTypes[k] = GetInputType(k);
   outputTypes_[i] = InferOutputTypes(inTypes, outTypes) ? outTypes[i] : 0;
+  if (outputTypes_[i] == 0 && g_typeQuery.cycleGuardsMet == guardsBefore)
+    unknownInQuery_[i] = g_typeQuery.serial;
   return outputTypes_[i];
 }
 

@@ -161,6 +161,8 @@ class ProcVirtual {
   OutputImages outputs_;
   std::array<int, kMaxPorts> outputRefCounts_{};
   std::array<int, kMaxPorts> outputTypes_{};
+  // The type query in which an output was last found unknown (see GetOutputType).
+  std::array<unsigned, kMaxPorts> unknownInQuery_{};
 };
 
 // Text of a frame number as icons show it ("%03d").

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "process/catalogue.h"
+#include "process/proc_module.h"
 
 namespace kandrel {
 
@@ -89,6 +90,11 @@ std::unique_ptr<ProcVirtual> LoadProcessFile(const std::string& requestedPath) {
   std::unique_ptr<ProcVirtual> p = CreateFromStream(file, &loadResult);
   const bool damaged = file.Damaged();
   file.Close();
+  if (LastLoadWasTooDeep()) {
+    GetHost().ShowMessage("ファイル " + path + " はモジュールの入れ子が" + std::to_string(kMaxModuleDepth) +
+                          "階層を超えるため、読み込めません。");
+    return nullptr;
+  }
   // A graph that was read only in part would lose the rest when saved again: refuse it.
   if (damaged) {
     GetHost().ShowMessage("ファイル " + path + " は壊れているか途中で切れているため、読み込めません。");

@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -271,6 +272,54 @@ TEST_F(BatchTest, ASaverBesideTheGraphWritesWhatTheWindowWouldShow) {
     for (int x = 0; x < 4; ++x)
       for (int c = 0; c < 3; ++c)
         EXPECT_NEAR(written.ScanLine(y)[4 * x + 2 - c], colours[x][c], 1) << x << "," << c;
+}
+
+// Modules nested level in level, each passing its inputs through to its outputs: the bytes of
+// an empty module with its one child written in between.
+std::vector<std::uint8_t> NestedModules(int depth) {
+  std::vector<std::uint8_t> empty;
+  {
+    ProcModule module;
+    MemoryStream stream;
+    module.Save(stream);
+    empty = stream.Bytes();
+  }
+  constexpr std::size_t kChildCount = 308, kOutPort = 312, kOutLinks = 464;
+  std::vector<std::uint8_t> opening(empty.begin(), empty.begin() + kChildCount + 4);
+  StoreI32(&opening[kChildCount], 1);
+  std::vector<std::uint8_t> closing(empty.begin() + kOutPort, empty.begin() + kOutLinks);
+  for (const std::int32_t code : {-100, -99, -98, 0, 1, 2}) {
+    closing.resize(closing.size() + 4);
+    StoreI32(&closing[closing.size() - 4], code);
+  }
+  std::vector<std::uint8_t> bytes;
+  for (int i = 1; i < depth; ++i) bytes.insert(bytes.end(), opening.begin(), opening.end());
+  bytes.insert(bytes.end(), empty.begin(), empty.end());
+  for (int i = 1; i < depth; ++i) bytes.insert(bytes.end(), closing.begin(), closing.end());
+  return bytes;
+}
+
+TEST_F(BatchTest, NestingUpToTheLimitRunsAndDeeperFilesAreRefused) {
+  const std::string deepest = dir.File("deepest.knd");
+  WriteFileBytes(deepest, NestedModules(kMaxModuleDepth));
+  std::string description;
+  ASSERT_EQ(Run({"--describe", "--frames", "2", "--save", dir.File("again.knd"), deepest}, &description),
+            kBatchOk);
+  EXPECT_EQ(std::count(description.begin(), description.end(), '\n'), 2 * kMaxModuleDepth);
+  EXPECT_TRUE(description.ends_with("\n    out=0,1,2\n  out=0,1,2\n"));
+  EXPECT_EQ(ReadFileBytes(dir.File("again.knd")), ReadFileBytes(deepest));
+  EXPECT_TRUE(host.Messages().empty()) << host.LastMessage();
+
+  // One level more, or a file far beyond, is refused at once with a message naming it.
+  for (const int depth : {kMaxModuleDepth + 1, 50 * kMaxModuleDepth}) {
+    const std::string path = dir.File("deeper.knd");
+    WriteFileBytes(path, NestedModules(depth));
+    host.ClearMessages();
+    EXPECT_EQ(Run({"--frames", "1", path}), kBatchBadInput);
+    ASSERT_FALSE(host.Messages().empty());
+    EXPECT_EQ(host.Messages()[0], "ファイル " + path + " はモジュールの入れ子が1000階層を超えるため、読み込めません。");
+    EXPECT_EQ(ProcModule::LiveModuleCount(), 0);
+  }
 }
 
 TEST_F(BatchTest, BundledDemoHoldsTheDemoGraph) {

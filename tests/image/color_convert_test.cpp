@@ -1,5 +1,5 @@
-// The colour converters: documented values, extended-precision results, round trips, Lab against
-// the plain formula with std::cbrt, the tight array loops against the per-position loop bit for
+// The colour converters: documented values, extended-precision results, round trips, the checked
+// mappings against plain long double formulas, the tight array loops against the per-position loop bit for
 // bit, the default Int rule's rounding and saturation, array sizes, and the converters back to RGB.
 #include "image/color_convert.h"
 
@@ -123,26 +123,113 @@ TEST(ColorConvertTest, RoundTripsReturnTheInputWithinTheQuantisation) {
   }
 }
 
-// The fast cube root agrees with std::cbrt to double precision, so the floats come out equal.
-TEST(ColorConvertTest, LabMatchesThePlainFormulaWithStdCbrt) {
-  auto f = [](float t) {
+// The mappings computed plainly in long double, as the formulas read, with std::cbrt.
+namespace plain {
+using Real = long double;
+
+Floats Xyz(Floats c) {
+  const Real r = c[0], g = c[1], b = c[2];
+  return {static_cast<float>(0.412390799 * r + 0.357584339 * g + 0.180480788 * b),
+          static_cast<float>(0.212639006 * r + 0.715168679 * g + 0.072192315 * b),
+          static_cast<float>(0.019330819 * r + 0.11919478 * g + 0.950532152 * b)};
+}
+
+Floats Lab(Floats c) {
+  auto f = [](float t) -> Real {
     const double delta = 6.0 / 29.0;
-    return t > delta * delta * delta ? std::cbrt(double{t}) : 7.787037037037035 * t + 4.0 / 29.0;
+    return t > delta * delta * delta ? std::cbrt(Real{t}) : 7.787037037037035 * Real{t} + 4.0 / 29.0;
   };
-  std::mt19937 rng(5);
-  std::uniform_real_distribution<float> xyz(-0.1f, 1.2f);
-  std::vector<float> samples = {0.0f, 0.00885645f, 0.00885646f, 3e38f, kInf, -kInf, kNaN, 1e-40f};
-  for (int i = 0; i < 30000; ++i) samples.push_back(xyz(rng));
-  const XYZ_Lab toLab;
-  for (std::size_t i = 0; i + 2 < samples.size(); ++i) {
-    const float x = samples[i], y = samples[i + 1], z = samples[i + 2];
-    const Floats lab = FloatSample(toLab, {x, y, z});
-    const Floats expected = {static_cast<float>(116.0 * f(y) - 16.0),
-                             static_cast<float>(500.0 * (f(x) - f(y))),
-                             static_cast<float>(200.0 * (f(y) - f(z)))};
-    for (int k = 0; k < 3; ++k)
-      ASSERT_TRUE(SameSample(lab[k], expected[k])) << x << " " << y << " " << z << ": " << k;
+  const Real fx = f(c[0]), fy = f(c[1]), fz = f(c[2]);
+  return {static_cast<float>(116.0 * fy - 16.0), static_cast<float>(500.0 * (fx - fy)),
+          static_cast<float>(200.0 * (fy - fz))};
+}
+
+Floats Hsv(Floats c) {
+  if (c[0] == c[1] && c[1] == c[2]) return {0, 0, c[0]};
+  const Real r = c[0], g = c[1], b = c[2];
+  Real v, s, h;
+  if (g > b) {
+    if (r > g)
+      v = r, s = 1.0 - b / r, h = (g - b) / (r - b);
+    else if (r > b)
+      v = g, s = 1.0 - b / g, h = 2.0 - (r - b) / (g - b);
+    else
+      v = g, s = 1.0 - r / g, h = 2.0 + (b - r) / (g - r);
+  } else {
+    if (r < g)
+      v = b, s = 1.0 - r / b, h = 4.0 - (g - r) / (b - r);
+    else if (r < b)
+      v = b, s = 1.0 - g / b, h = 4.0 + (r - g) / (b - g);
+    else
+      v = r, s = 1.0 - g / r, h = 6.0 - (b - g) / (r - g);
   }
+  return {static_cast<float>(10.0 * h), static_cast<float>(s), static_cast<float>(v)};
+}
+
+Floats RgbOfHsv(Floats c) {
+  const float d = static_cast<float>(Real{c[0]} * 0.1);
+  const Real v = c[2], m = (1.0 - Real{c[1]}) * v;
+  Real rgb[3];
+  if (d < 1)
+    rgb[0] = v, rgb[1] = m + (v - m) * d, rgb[2] = m;
+  else if (d < 2)
+    rgb[0] = m + (v - m) * (2.0 - d), rgb[1] = v, rgb[2] = m;
+  else if (d < 3)
+    rgb[0] = m, rgb[1] = v, rgb[2] = m + (v - m) * (d - 2.0);
+  else if (d < 4)
+    rgb[0] = m, rgb[1] = m + (v - m) * (4.0 - d), rgb[2] = v;
+  else if (d < 5)
+    rgb[0] = m + (v - m) * (d - 4.0), rgb[1] = m, rgb[2] = v;
+  else
+    rgb[0] = v, rgb[1] = m, rgb[2] = m + (v - m) * (6.0 - d);
+  return {static_cast<float>(rgb[0]), static_cast<float>(rgb[1]), static_cast<float>(rgb[2])};
+}
+}  // namespace plain
+
+// The mappings that compute in double where that is safe give the floats of the plain long
+// double formulas everywhere: on ordinary samples, on sums that nearly cancel, on near-equal
+// channels (S and the hue's quotients near 0), on ties of the HSV sectors and on the edges.
+TEST(ColorConvertTest, CheckedMappingsGiveTheFloatsOfLongDouble) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> unit(-0.1f, 1.2f);
+  auto near = [&](float v) { return std::nextafter(v, rng() % 2 ? 2.0f : -2.0f); };
+  const Floats edges[] = {{0, 0, 0}, {1, 1, 1}, {kInf, 0, 0}, {-kInf, 1, 2}, {kNaN, 0.5f, 1},
+                          {3e38f, 3e38f, 1}, {1e-40f, 0, 2e-40f}, {0.00885645f, 0.00885646f, 1},
+                          {60, 1, 1}, {-7, 0.5f, 2}, {75, 0.3f, 0.6f}, {1e-7f, 1e-9f, 1}};
+  std::vector<Floats> samples(std::begin(edges), std::end(edges));
+  for (int i = 0; i < 30000; ++i) {
+    const float r = unit(rng), g = unit(rng);
+    samples.push_back({r, g, unit(rng)});
+    // A blue that cancels the other terms of X, of Z, of a ..., and channels one step apart.
+    samples.push_back({r, g, static_cast<float>(-(0.412390799 * r + 0.357584339 * g) / 0.180480788)});
+    samples.push_back({r, g, static_cast<float>(-(0.019330819 * r + 0.11919478 * g) / 0.950532152)});
+    samples.push_back({r, near(r), g});
+    samples.push_back({r, g, near(r)});
+    samples.push_back({r * 60, near(1.0f - r * 1e-3f), g});  // hue, S near 1, V
+    samples.push_back({static_cast<float>(i % 61), r * 1e-6f, g});
+  }
+  const struct {
+    std::unique_ptr<ConvertColor> converter;
+    Floats (*plain)(Floats);
+  } mappings[] = {{std::make_unique<RGB_XYZ>(), plain::Xyz},
+                  {std::make_unique<XYZ_Lab>(), plain::Lab},
+                  {std::make_unique<RGB_Lab>(), [](Floats c) { return plain::Lab(plain::Xyz(c)); }},
+                  {std::make_unique<RGB_HSV>(), plain::Hsv},
+                  {std::make_unique<HSV_RGB>(), plain::RgbOfHsv}};
+  for (const auto& [converter, reference] : mappings) {
+    SCOPED_TRACE(typeid(*converter).name());
+    for (const Floats& c : samples) {
+      const Floats got = FloatSample(*converter, c), expected = reference(c);
+      for (int k = 0; k < 3; ++k)
+        ASSERT_TRUE(SameSample(got[k], expected[k]))
+            << std::hexfloat << c[0] << " " << c[1] << " " << c[2] << ": " << k << " " << got[k]
+            << " " << expected[k];
+    }
+  }
+  // Black in L*a*b*: the extended sum 116 · 4/29 − 16 is a little below zero.
+  const Floats black = FloatSample(XYZ_Lab(), {0, 0, 0});
+  EXPECT_LT(black[0], 0.0f);
+  EXPECT_GT(black[0], -1e-15f);
 }
 
 // Forwards the sample operations of another converter, so that its array operations are the

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "process/proc_virtual.h"
 #include "tests/support/kandrel_test.h"
@@ -160,6 +162,24 @@ TEST_F(ProcVirtualTest, OutputTypeIsInferredFromTheInputsAndCached) {
 
   Block unknown(1, 1, KnownFirstType);  // refuses an unconnected input
   EXPECT_EQ(unknown.GetOutputType(0), 0);
+}
+
+// Each process of a chain reads the one before on both inputs, so the paths to the first double
+// with every link: an unknown type is inferred once per query, not once per path, and asked
+// again in the next query, when the graph may have changed.
+TEST_F(ProcVirtualTest, AnUnknownTypeIsInferredOncePerQuery) {
+  std::vector<std::unique_ptr<Block>> chain;
+  chain.push_back(std::make_unique<Block>(0, 1));  // names no type
+  for (int i = 1; i < 24; ++i) {
+    chain.push_back(std::make_unique<Block>(2, 1, KnownFirstType));
+    chain[i]->Connect(0, chain[i - 1].get(), 0);
+    chain[i]->Connect(1, chain[i - 1].get(), 0);
+  }
+  EXPECT_EQ(chain.back()->GetOutputType(0), 0);
+  for (const auto& block : chain) EXPECT_EQ(block->inferCalls, 1);
+  EXPECT_EQ(chain.back()->GetOutputType(0), 0);
+  for (const auto& block : chain) EXPECT_EQ(block->inferCalls, 2);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) (*it)->DisconnectAll();
 }
 
 TEST_F(ProcVirtualTest, InferenceAroundACycleTerminates) {
