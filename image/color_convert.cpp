@@ -10,14 +10,11 @@
 
 #include "image/image.h"
 #include "image/parallel.h"
+#include "image/vector_clones.h"
 
-// The shared loop takes the whole sample mapping inline, however deep its calls go, and on x86-64
-// is built for AVX2 and for the baseline, the better one chosen when the program starts. AVX2
-// only, not FMA: fused multiply-adds would round differently.
-#if defined(__GNUC__) && defined(__x86_64__)
-#define KANDREL_LOOP_ATTRIBUTES __attribute__((flatten, target_clones("avx2", "default")))
-#elif defined(__GNUC__)
-#define KANDREL_LOOP_ATTRIBUTES __attribute__((flatten))
+// The shared loop takes the whole sample mapping inline, however deep its calls go.
+#if defined(__GNUC__)
+#define KANDREL_LOOP_ATTRIBUTES __attribute__((flatten)) KANDREL_VECTOR_CLONES
 #else
 #define KANDREL_LOOP_ATTRIBUTES
 #endif
@@ -73,23 +70,29 @@ KANDREL_LOOP_ATTRIBUTES void MapTriples(const T* __restrict in1, const T* __rest
   for (std::size_t i = 0; i < count; ++i) map(in1[i], in2[i], in3[i], out1[i], out2[i], out3[i]);
 }
 
-// The loop of a checked mapping: fast over a run of positions, then the run again with exact
-// when fast was in doubt anywhere in it. Doubt is rare, so runs are short enough that redoing
-// one costs little and long enough for the fast loop to run in vectors.
+// The loop of a checked mapping: fast over a run of positions, noting where it was in doubt,
+// then exact at those positions. Doubt is rare: the fast loop runs in vectors, and the second
+// pass is only a scan of the notes.
 template <class T, class Fast, class Exact>
 KANDREL_LOOP_ATTRIBUTES void MapTriples(const T* __restrict in1, const T* __restrict in2,
                                         const T* __restrict in3, T* __restrict out1,
                                         T* __restrict out2, T* __restrict out3, std::size_t count,
                                         Fast fast, Exact exact) {
-  constexpr std::size_t kRun = 64;
+  constexpr std::size_t kRun = 256;
+  int uncertain[kRun];
   for (std::size_t begin = 0; begin < count; begin += kRun) {
-    const std::size_t end = std::min(count, begin + kRun);
-    int uncertain = 0;
-    for (std::size_t i = begin; i < end; ++i)
-      uncertain |= fast(in1[i], in2[i], in3[i], out1[i], out2[i], out3[i]);
-    if (uncertain != 0)
-      for (std::size_t i = begin; i < end; ++i)
-        exact(in1[i], in2[i], in3[i], out1[i], out2[i], out3[i]);
+    const std::size_t n = std::min(count - begin, kRun);
+    int any = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = begin + i;
+      uncertain[i] = fast(in1[k], in2[k], in3[k], out1[k], out2[k], out3[k]);
+      any |= uncertain[i];
+    }
+    if (any == 0) continue;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = begin + i;
+      if (uncertain[i] != 0) exact(in1[k], in2[k], in3[k], out1[k], out2[k], out3[k]);
+    }
   }
 }
 
@@ -107,10 +110,10 @@ const Array2D<T>& Readable(const Array2D<T>& in, int width, int height, bool isO
 }
 
 // The array operation: in1's size for all, inputs that are also outputs copied first, then the
-// row operation convertRows(a, b, c, rowBegin, rowEnd) a band of rows at a time.
-template <class T, class ConvertRows>
+// span operation convertSpan(a, b, c, x, y, z, count) a band of rows at a time.
+template <class T, class ConvertSpan>
 void ConvertEach(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>& in3,
-                 Array2D<T>& out1, Array2D<T>& out2, Array2D<T>& out3, ConvertRows convertRows) {
+                 Array2D<T>& out1, Array2D<T>& out2, Array2D<T>& out3, ConvertSpan convertSpan) {
   const int width = in1.Width();
   const int height = in1.Height();
   auto isOutput = [&](const Array2D<T>& a) { return &a == &out1 || &a == &out2 || &a == &out3; };
@@ -121,20 +124,13 @@ void ConvertEach(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>&
   out1.Resize(width, height);
   out2.Resize(width, height);
   out3.Resize(width, height);
-  ForEachRowBand(height, static_cast<std::size_t>(width),
-                 [&](int rowBegin, int rowEnd) { convertRows(a, b, c, rowBegin, rowEnd); });
-}
-
-// MapTriples over rows rowBegin … rowEnd − 1 of arrays of one size.
-template <class T, class... Maps>
-void MapRowsOfTriples(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>& in3,
-                      Array2D<T>& out1, Array2D<T>& out2, Array2D<T>& out3, int rowBegin,
-                      int rowEnd, Maps... maps) {
-  if (rowEnd <= rowBegin) return;
-  const std::size_t first = static_cast<std::size_t>(rowBegin) * in1.Width();
-  const std::size_t count = static_cast<std::size_t>(rowEnd - rowBegin) * in1.Width();
-  MapTriples(in1.Data() + first, in2.Data() + first, in3.Data() + first, out1.Data() + first,
-             out2.Data() + first, out3.Data() + first, count, maps...);
+  ForEachRowBand(height, static_cast<std::size_t>(width), [&](int rowBegin, int rowEnd) {
+    if (rowEnd <= rowBegin) return;
+    const std::size_t first = static_cast<std::size_t>(rowBegin) * width;
+    const std::size_t count = static_cast<std::size_t>(rowEnd - rowBegin) * width;
+    convertSpan(a.Data() + first, b.Data() + first, c.Data() + first, out1.Data() + first,
+                out2.Data() + first, out3.Data() + first, count);
+  });
 }
 
 // first where wanted and both values are numbers, else second. Both values enter the test so
@@ -468,33 +464,31 @@ void ExactIntRule(int a, int b, int c, int& x, int& y, int& z) {
 void ConvertColor::ConvertIntArrays(const IntArray& in1, const IntArray& in2, const IntArray& in3,
                                     IntArray& out1, IntArray& out2, IntArray& out3) const {
   ConvertEach(in1, in2, in3, out1, out2, out3,
-              [&](const IntArray& a, const IntArray& b, const IntArray& c, int rowBegin,
-                  int rowEnd) { ConvertIntRows(a, b, c, out1, out2, out3, rowBegin, rowEnd); });
+              [this](const int* a, const int* b, const int* c, int* x, int* y, int* z,
+                     std::size_t count) { ConvertIntSpan(a, b, c, x, y, z, count); });
 }
 
 void ConvertColor::ConvertFloatArrays(const FloatArray& in1, const FloatArray& in2,
                                       const FloatArray& in3, FloatArray& out1, FloatArray& out2,
                                       FloatArray& out3) const {
   ConvertEach(in1, in2, in3, out1, out2, out3,
-              [&](const FloatArray& a, const FloatArray& b, const FloatArray& c, int rowBegin,
-                  int rowEnd) { ConvertFloatRows(a, b, c, out1, out2, out3, rowBegin, rowEnd); });
+              [this](const float* a, const float* b, const float* c, float* x, float* y, float* z,
+                     std::size_t count) { ConvertFloatSpan(a, b, c, x, y, z, count); });
 }
 
-void ConvertColor::ConvertIntRows(const IntArray& in1, const IntArray& in2, const IntArray& in3,
-                                  IntArray& out1, IntArray& out2, IntArray& out3, int rowBegin,
-                                  int rowEnd) const {
-  MapRowsOfTriples(
-      in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
-      [this](int a, int b, int c, int& x, int& y, int& z) { ConvertIntSample(a, b, c, x, y, z); });
+void ConvertColor::ConvertIntSpan(const int* in1, const int* in2, const int* in3, int* out1,
+                                  int* out2, int* out3, std::size_t count) const {
+  MapTriples(in1, in2, in3, out1, out2, out3, count,
+             [this](int a, int b, int c, int& x, int& y, int& z) { ConvertIntSample(a, b, c, x, y, z); });
 }
 
-void ConvertColor::ConvertFloatRows(const FloatArray& in1, const FloatArray& in2,
-                                    const FloatArray& in3, FloatArray& out1, FloatArray& out2,
-                                    FloatArray& out3, int rowBegin, int rowEnd) const {
-  MapRowsOfTriples(in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
-                   [this](float a, float b, float c, float& x, float& y, float& z) {
-                     ConvertFloatSample(a, b, c, x, y, z);
-                   });
+void ConvertColor::ConvertFloatSpan(const float* in1, const float* in2, const float* in3,
+                                    float* out1, float* out2, float* out3,
+                                    std::size_t count) const {
+  MapTriples(in1, in2, in3, out1, out2, out3, count,
+             [this](float a, float b, float c, float& x, float& y, float& z) {
+               ConvertFloatSample(a, b, c, x, y, z);
+             });
 }
 
 void ConvertColor::ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const {
@@ -509,26 +503,25 @@ void ConvertColor::ConvertFloatSample(float, float, float, float& x, float& y, f
 // position.
 
 template <class C>
-void InlinedConvertColor<C>::ConvertIntRows(const IntArray& in1, const IntArray& in2,
-                                            const IntArray& in3, IntArray& out1, IntArray& out2,
-                                            IntArray& out3, int rowBegin, int rowEnd) const {
+void InlinedConvertColor<C>::ConvertIntSpan(const int* in1, const int* in2, const int* in3,
+                                            int* out1, int* out2, int* out3,
+                                            std::size_t count) const {
   const C& converter = static_cast<const C&>(*this);
-  MapRowsOfTriples(in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
-                   [&converter](int a, int b, int c, int& x, int& y, int& z) {
-                     converter.C::ConvertIntSample(a, b, c, x, y, z);
-                   });
+  MapTriples(in1, in2, in3, out1, out2, out3, count,
+             [&converter](int a, int b, int c, int& x, int& y, int& z) {
+               converter.C::ConvertIntSample(a, b, c, x, y, z);
+             });
 }
 
 template <class C>
-void InlinedConvertColor<C>::ConvertFloatRows(const FloatArray& in1, const FloatArray& in2,
-                                              const FloatArray& in3, FloatArray& out1,
-                                              FloatArray& out2, FloatArray& out3, int rowBegin,
-                                              int rowEnd) const {
+void InlinedConvertColor<C>::ConvertFloatSpan(const float* in1, const float* in2,
+                                              const float* in3, float* out1, float* out2,
+                                              float* out3, std::size_t count) const {
   const C& converter = static_cast<const C&>(*this);
-  MapRowsOfTriples(in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
-                   [&converter](float a, float b, float c, float& x, float& y, float& z) {
-                     converter.C::ConvertFloatSample(a, b, c, x, y, z);
-                   });
+  MapTriples(in1, in2, in3, out1, out2, out3, count,
+             [&converter](float a, float b, float c, float& x, float& y, float& z) {
+               converter.C::ConvertFloatSample(a, b, c, x, y, z);
+             });
 }
 
 template <class C>
@@ -539,27 +532,26 @@ void InlinedConvertColor<C>::ConvertIntSample(int a, int b, int c, int& x, int& 
 // ---- CheckedConvertColor
 
 template <class C>
-void CheckedConvertColor<C>::ConvertIntRows(const IntArray& in1, const IntArray& in2,
-                                            const IntArray& in3, IntArray& out1, IntArray& out2,
-                                            IntArray& out3, int rowBegin, int rowEnd) const {
-  MapRowsOfTriples(
-      in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
+void CheckedConvertColor<C>::ConvertIntSpan(const int* in1, const int* in2, const int* in3,
+                                            int* out1, int* out2, int* out3,
+                                            std::size_t count) const {
+  MapTriples(
+      in1, in2, in3, out1, out2, out3, count,
       [](int a, int b, int c, int& x, int& y, int& z) { return FastIntRule<C>(a, b, c, x, y, z); },
       [](int a, int b, int c, int& x, int& y, int& z) { ExactIntRule<C>(a, b, c, x, y, z); });
 }
 
 template <class C>
-void CheckedConvertColor<C>::ConvertFloatRows(const FloatArray& in1, const FloatArray& in2,
-                                              const FloatArray& in3, FloatArray& out1,
-                                              FloatArray& out2, FloatArray& out3, int rowBegin,
-                                              int rowEnd) const {
-  MapRowsOfTriples(in1, in2, in3, out1, out2, out3, rowBegin, rowEnd,
-                   [](float a, float b, float c, float& x, float& y, float& z) {
-                     return Checked<C>::Fast(a, b, c, x, y, z);
-                   },
-                   [](float a, float b, float c, float& x, float& y, float& z) {
-                     Checked<C>::Exact(a, b, c, x, y, z);
-                   });
+void CheckedConvertColor<C>::ConvertFloatSpan(const float* in1, const float* in2,
+                                              const float* in3, float* out1, float* out2,
+                                              float* out3, std::size_t count) const {
+  MapTriples(in1, in2, in3, out1, out2, out3, count,
+             [](float a, float b, float c, float& x, float& y, float& z) {
+               return Checked<C>::Fast(a, b, c, x, y, z);
+             },
+             [](float a, float b, float c, float& x, float& y, float& z) {
+               Checked<C>::Exact(a, b, c, x, y, z);
+             });
 }
 
 template <class C>
@@ -571,6 +563,53 @@ template <class C>
 void CheckedConvertColor<C>::ConvertFloatSample(float a, float b, float c, float& x, float& y,
                                                 float& z) const {
   if (Checked<C>::Fast(a, b, c, x, y, z) != 0) Checked<C>::Exact(a, b, c, x, y, z);
+}
+
+// ---- The Int rule of YCrCb_RGB on rows, in float arithmetic where that is sure to round the
+// same: the rule rounds the float of the double sum y + k·c half away from zero. The float sum
+// lies within 2^-21 · (|y| + |cr| + |cb|) of the exact sum (a few float roundings of terms of
+// at most that size, with coefficients below 2, and the float the rule rounds lies within half
+// a float step of it), so where no half-integer lies that close it rounds the same way, by
+// adding ½ and taking the floor. Elsewhere, and for samples of more than 2^20, the double rule.
+
+namespace {
+
+// v rounded to the nearest integer, and 1 in uncertain where v lies within margin of a
+// half-integer (where the nearest integer is the rule's only away from ties). For |v| < 2^22,
+// adding 1.5 · 2^23 leaves the nearest integer in the float's last place, exactly.
+int RoundedUnlessNearHalf(float v, float margin, int& uncertain) {
+  constexpr float kShift = 0x1.8p23f;
+  const float shifted = v + kShift;
+  const float nearest = shifted - kShift;
+  uncertain |= static_cast<int>(std::fabs(v - nearest) >= 0.5f - margin);
+  return static_cast<int>(std::bit_cast<std::uint32_t>(shifted) - std::bit_cast<std::uint32_t>(kShift));
+}
+
+int FastRgbFromYCrCb(int y, int cr, int cb, int& r, int& g, int& b) {
+  constexpr int kLargest = 1 << 20;
+  int uncertain = (y < -kLargest) | (y > kLargest) | (cr < -kLargest) | (cr > kLargest) |
+                  (cb < -kLargest) | (cb > kLargest);
+  const float fy = static_cast<float>(y), fcr = static_cast<float>(cr), fcb = static_cast<float>(cb);
+  const float margin = 0x1p-21f * (std::fabs(fy) + std::fabs(fcr) + std::fabs(fcb));
+  r = RoundedUnlessNearHalf(fy + 1.4026f * fcr, margin, uncertain);
+  g = RoundedUnlessNearHalf(fy - 0.7144f * fcr - 0.3444f * fcb, margin, uncertain);
+  b = RoundedUnlessNearHalf(fy + 1.773f * fcb, margin, uncertain);
+  return uncertain;
+}
+
+}  // namespace
+
+template <>
+void InlinedConvertColor<YCrCb_RGB>::ConvertIntSpan(const int* in1, const int* in2,
+                                                    const int* in3, int* out1, int* out2,
+                                                    int* out3, std::size_t count) const {
+  MapTriples(in1, in2, in3, out1, out2, out3, count,
+             [](int y, int cr, int cb, int& r, int& g, int& b) {
+               return FastRgbFromYCrCb(y, cr, cb, r, g, b);
+             },
+             [](int y, int cr, int cb, int& r, int& g, int& b) {
+               IntRule<AsFloat, Rounded>(RgbFromYCrCb<double>, y, cr, cb, r, g, b);
+             });
 }
 
 // ---- The converters

@@ -12,6 +12,8 @@
 // double, which vectorizes and gave the same ints on every natural-scale input checked.
 #pragma once
 
+#include <cstddef>
+
 #include "image/array2d.h"
 
 namespace kandrel {
@@ -27,15 +29,13 @@ class ConvertColor {
   virtual void ConvertFloatArrays(const FloatArray& in1, const FloatArray& in2,
                                   const FloatArray& in3, FloatArray& out1, FloatArray& out2,
                                   FloatArray& out3) const;
-  // Rows rowBegin … rowEnd − 1 of six arrays of one size, no output being an input: the array
-  // operations above run these a band of rows at a time, and so can a caller that fuses the
-  // conversion with other work on the same rows.
-  virtual void ConvertIntRows(const IntArray& in1, const IntArray& in2, const IntArray& in3,
-                              IntArray& out1, IntArray& out2, IntArray& out3, int rowBegin,
-                              int rowEnd) const;
-  virtual void ConvertFloatRows(const FloatArray& in1, const FloatArray& in2, const FloatArray& in3,
-                                FloatArray& out1, FloatArray& out2, FloatArray& out3, int rowBegin,
-                                int rowEnd) const;
+  // count positions of six runs of samples, no output being an input: the array operations
+  // run these over bands of rows, and so can a caller that fuses the conversion with other work
+  // on the same rows.
+  virtual void ConvertIntSpan(const int* in1, const int* in2, const int* in3, int* out1, int* out2,
+                              int* out3, std::size_t count) const;
+  virtual void ConvertFloatSpan(const float* in1, const float* in2, const float* in3, float* out1,
+                                float* out2, float* out3, std::size_t count) const;
   // Default: the float mapping of the samples as floats, each result rounded half away from 0.
   virtual void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const;
   // The mapping; the base has none and gives zeros, so that no output is ever left undefined.
@@ -51,11 +51,10 @@ class ConvertColor {
 template <class C>
 class InlinedConvertColor : public ConvertColor {
  public:
-  void ConvertIntRows(const IntArray& in1, const IntArray& in2, const IntArray& in3, IntArray& out1,
-                      IntArray& out2, IntArray& out3, int rowBegin, int rowEnd) const final;
-  void ConvertFloatRows(const FloatArray& in1, const FloatArray& in2, const FloatArray& in3,
-                        FloatArray& out1, FloatArray& out2, FloatArray& out3, int rowBegin,
-                        int rowEnd) const final;
+  void ConvertIntSpan(const int* in1, const int* in2, const int* in3, int* out1, int* out2,
+                      int* out3, std::size_t count) const final;
+  void ConvertFloatSpan(const float* in1, const float* in2, const float* in3, float* out1,
+                        float* out2, float* out3, std::size_t count) const final;
   void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const override;
 };
 
@@ -65,11 +64,10 @@ class InlinedConvertColor : public ConvertColor {
 template <class C>
 class CheckedConvertColor : public ConvertColor {
  public:
-  void ConvertIntRows(const IntArray& in1, const IntArray& in2, const IntArray& in3, IntArray& out1,
-                      IntArray& out2, IntArray& out3, int rowBegin, int rowEnd) const final;
-  void ConvertFloatRows(const FloatArray& in1, const FloatArray& in2, const FloatArray& in3,
-                        FloatArray& out1, FloatArray& out2, FloatArray& out3, int rowBegin,
-                        int rowEnd) const final;
+  void ConvertIntSpan(const int* in1, const int* in2, const int* in3, int* out1, int* out2,
+                      int* out3, std::size_t count) const final;
+  void ConvertFloatSpan(const float* in1, const float* in2, const float* in3, float* out1,
+                        float* out2, float* out3, std::size_t count) const final;
   void ConvertIntSample(int a, int b, int c, int& x, int& y, int& z) const final;
   void ConvertFloatSample(float a, float b, float c, float& x, float& y, float& z) const final;
 };

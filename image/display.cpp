@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -20,19 +21,13 @@ bool IsThreeChannel(int type) {
   return type == kTypeInt3 || type == kTypeFloat3 || type == kTypeComplex3;
 }
 
-template <class Sample>
-void ResizeZeroed(Array2D<Sample>& a, int width, int height) {
-  a.Resize(width, height);
-  std::fill(a.begin(), a.end(), Sample{});
+void ConvertSpan(const ConvertColor& converter, const std::array<const int*, 3>& in,
+                 const std::array<int*, 3>& out, std::size_t count) {
+  converter.ConvertIntSpan(in[0], in[1], in[2], out[0], out[1], out[2], count);
 }
-
-void ConvertRows(const ConvertColor& converter, const std::array<const IntArray*, 3>& in,
-                 std::array<IntArray, 3>& out, int rowBegin, int rowEnd) {
-  converter.ConvertIntRows(*in[0], *in[1], *in[2], out[0], out[1], out[2], rowBegin, rowEnd);
-}
-void ConvertRows(const ConvertColor& converter, const std::array<const FloatArray*, 3>& in,
-                 std::array<FloatArray, 3>& out, int rowBegin, int rowEnd) {
-  converter.ConvertFloatRows(*in[0], *in[1], *in[2], out[0], out[1], out[2], rowBegin, rowEnd);
+void ConvertSpan(const ConvertColor& converter, const std::array<const float*, 3>& in,
+                 const std::array<float*, 3>& out, std::size_t count) {
+  converter.ConvertFloatSpan(in[0], in[1], in[2], out[0], out[1], out[2], count);
 }
 
 template <class Sample>
@@ -66,35 +61,41 @@ ImageDisplay::ImageDisplay(Image& image) : image_(image) {
 template <class Sample>
 ImageDisplay::RowWork ImageDisplay::BuildPlanes(
     const std::array<const Array2D<Sample>*, 3>& sources, std::array<Array2D<Sample>, 3>& planes,
-    std::array<Array2D<Sample>, 3>& scratch, int colorSpace) {
+    int colorSpace) {
   const ConvertColor* converter = colorSpace == kRgb ? nullptr : ConverterToRgb(colorSpace);
   if (colorSpace != kRgb && !converter) return {};  // any other tag keeps the planes as they were
   const int width = sources[0]->Width();
   const int height = sources[0]->Height();
-  std::array<const Array2D<Sample>*, 3> shown;
-  std::vector<std::pair<int, NearestNeighbor>> widened;
+  // How each channel reaches the planes, a row at a time: read as it is, widened from a smaller
+  // channel into a row of its own, or (switched off, or empty) as a row of zeros. Only rows are
+  // made, so nothing the size of the picture is written on the way.
+  std::array<std::optional<NearestNeighbor>, 3> widen;
+  std::array<bool, 3> zero{};
   for (int i = 0; i < 3; ++i) {
     const Array2D<Sample>& source = *sources[i];
-    if (channelShown_[i] && source.SameSize(*sources[0])) {
-      shown[i] = &source;
-      continue;
-    }
-    shown[i] = &scratch[i];
-    NearestNeighbor widen(width, height);
-    if (!channelShown_[i] || source.SampleCount() == 0)
-      ResizeZeroed(scratch[i], width, height);
-    else if (widen.Prepare(source, scratch[i]))
-      widened.emplace_back(i, std::move(widen));
+    zero[i] = !channelShown_[i] || source.SampleCount() == 0;
+    if (zero[i] || source.SameSize(*sources[0])) continue;
+    widen[i].emplace(width, height);
+    widen[i]->PrepareFor(source.Width(), source.Height());
   }
   for (Array2D<Sample>& plane : planes) plane.Resize(width, height);
-  return [sources, shown, widened = std::move(widened), converter, &planes, &scratch](int rowBegin,
-                                                                                      int rowEnd) {
-    for (const auto& [i, widen] : widened)
-      widen.ResizeRows(*sources[i], scratch[i], rowBegin, rowEnd);
-    if (converter)
-      ConvertRows(*converter, shown, planes, rowBegin, rowEnd);
-    else
-      for (int i = 0; i < 3; ++i) CopyRows(*shown[i], planes[i], rowBegin, rowEnd);
+  return [sources, widen, zero, converter, width, &planes](int rowBegin, int rowEnd) {
+    const std::size_t count = static_cast<std::size_t>(width);
+    std::array<std::vector<Sample>, 3> rows;
+    for (int i = 0; i < 3; ++i)
+      if (zero[i] || widen[i]) rows[i].assign(count, Sample{});
+    for (int y = rowBegin; y < rowEnd; ++y) {
+      std::array<const Sample*, 3> in;
+      for (int i = 0; i < 3; ++i) {
+        if (widen[i] && !zero[i]) widen[i]->ResizeRow(*sources[i], y, rows[i].data());
+        in[i] = rows[i].empty() ? (*sources[i])[y] : rows[i].data();
+      }
+      const std::array<Sample*, 3> out = {planes[0][y], planes[1][y], planes[2][y]};
+      if (converter)
+        ConvertSpan(*converter, in, out, count);
+      else
+        for (int i = 0; i < 3; ++i) std::copy(in[i], in[i] + count, out[i]);
+    }
   };
 }
 
@@ -106,12 +107,11 @@ ImageDisplay::RowWork ImageDisplay::BuildComplexPlanes() {
     const auto& channel = As<Complex1Image>(&image_)->channels[0];
     ComplexMagnitude(channel, sources[0]);
     SplitComplex(channel, sources[1], sources[2]);
-    return BuildPlanes<float>({&sources[0], &sources[1], &sources[2]}, floatPlanes_, floatScratch_,
-                              kYCrCb);
+    return BuildPlanes<float>({&sources[0], &sources[1], &sources[2]}, floatPlanes_, kYCrCb);
   }
   const auto& channels = As<Complex3Image>(&image_)->channels;
   for (int i = 0; i < 3; ++i) ComplexMagnitude(channels[i], sources[i]);
-  return BuildPlanes<float>({&sources[0], &sources[1], &sources[2]}, floatPlanes_, floatScratch_,
+  return BuildPlanes<float>({&sources[0], &sources[1], &sources[2]}, floatPlanes_,
                             image_.colorSpace);
 }
 
@@ -119,12 +119,11 @@ ImageDisplay::RowWork ImageDisplay::BuildPlanes() {
   switch (image_.TypeId()) {
     case kTypeInt3: {
       const auto& c = As<Int3Image>(&image_)->channels;
-      return BuildPlanes<int>({&c[0], &c[1], &c[2]}, intPlanes_, intScratch_, image_.colorSpace);
+      return BuildPlanes<int>({&c[0], &c[1], &c[2]}, intPlanes_, image_.colorSpace);
     }
     case kTypeFloat3: {
       const auto& c = As<Float3Image>(&image_)->channels;
-      return BuildPlanes<float>({&c[0], &c[1], &c[2]}, floatPlanes_, floatScratch_,
-                                image_.colorSpace);
+      return BuildPlanes<float>({&c[0], &c[1], &c[2]}, floatPlanes_, image_.colorSpace);
     }
     case kTypeComplex1:
     case kTypeComplex3:

@@ -66,8 +66,7 @@ class ImageDisplay {
   RowWork BuildPlanes();
   template <class Sample>
   RowWork BuildPlanes(const std::array<const Array2D<Sample>*, 3>& sources,
-                      std::array<Array2D<Sample>, 3>& planes,
-                      std::array<Array2D<Sample>, 3>& scratch, int colorSpace);
+                      std::array<Array2D<Sample>, 3>& planes, int colorSpace);
   RowWork BuildComplexPlanes();
   // The display planes from the RGB planes or the one channel.
   std::vector<RowWork> ToneMap();
@@ -82,9 +81,6 @@ class ImageDisplay {
   std::array<IntArray, 3> intPlanes_;
   std::array<FloatArray, 3> floatPlanes_;
   std::array<ByteArray, 3> displayPlanes_;
-  // Resampled or blanked channels on their way into the planes.
-  std::array<IntArray, 3> intScratch_;
-  std::array<FloatArray, 3> floatScratch_;
   // Magnitudes (and real and imaginary parts) of complex channels, kept between refreshes.
   std::array<FloatArray, 3> complexParts_;
   Picture picture_;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "image/parallel.h"
+#include "image/vector_clones.h"
 
 namespace kandrel {
 
@@ -54,7 +55,7 @@ PictureLines PreparePictureFor(const ByteArray& p0, Picture& picture) {
   return {picture.ScanLine(0), picture.BytesPerLine()};
 }
 
-void PlanesToPictureRows(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2,
+KANDREL_VECTOR_CLONES void PlanesToPictureRows(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2,
                          PictureLines lines, int rowBegin, int rowEnd) {
   // Whole 0xffRRGGBB pixels, as the 32-bit bitmap stores them (its lines are 32-bit aligned).
   const int width = p0.Width();

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "image/parallel.h"
+#include "image/vector_clones.h"
 
 namespace kandrel {
 
@@ -221,34 +222,30 @@ void FillIndexTable(std::vector<int>& table, int sourceLength, int destinationLe
 NearestNeighbor::NearestNeighbor(int dstWidth, int dstHeight)
     : dstWidth_(std::max(dstWidth, 0)), dstHeight_(std::max(dstHeight, 0)) {}
 
-template <class T>
-bool NearestNeighbor::Prepare(const Array2D<T>& src, Array2D<T>& dst) {
-  dst.Resize(dstWidth_, dstHeight_);
-  if (dst.SampleCount() == 0) return false;
-  if (src.SampleCount() == 0) {
-    std::fill(dst.begin(), dst.end(), T{});
-    return false;
-  }
-  FillIndexTable(xIndex_, src.Width(), dstWidth_);
-  FillIndexTable(yIndex_, src.Height(), dstHeight_);
-  return true;
+void NearestNeighbor::PrepareFor(int srcWidth, int srcHeight) {
+  FillIndexTable(xIndex_, srcWidth, dstWidth_);
+  FillIndexTable(yIndex_, srcHeight, dstHeight_);
 }
 
+namespace {
+
+// d[2x] = d[2x + 1] = s[x]: the widening of half-width chroma, in a loop that vectorizes.
 template <class T>
-void NearestNeighbor::ResizeRows(const Array2D<T>& src, Array2D<T>& dst, int rowBegin,
-                                 int rowEnd) const {
-  // Doubling the width (half-width chroma) is the table's x / 2, in a loop that vectorizes.
-  const int srcWidth = src.Width();
-  const bool doubling = dstWidth_ == 2 * srcWidth;
-  for (int y = rowBegin; y < rowEnd; ++y) {
-    const T* s = src[yIndex_[y]];
-    T* d = dst[y];
-    if (doubling) {
-      for (int x = 0; x < srcWidth; ++x) d[2 * x] = d[2 * x + 1] = s[x];
-    } else {
-      for (int x = 0; x < dstWidth_; ++x) d[x] = s[xIndex_[x]];
-    }
+KANDREL_VECTOR_CLONES void DoubleWidth(const T* __restrict s, T* __restrict d, int n) {
+  for (int x = 0; x < n; ++x) d[2 * x] = d[2 * x + 1] = s[x];
+}
+
+}  // namespace
+
+template <class T>
+void NearestNeighbor::ResizeRow(const Array2D<T>& src, int y, T* out) const {
+  const T* s = src[yIndex_[y]];
+  // Doubling the width (half-width chroma) is the table's x / 2, without the table.
+  if (dstWidth_ == 2 * src.Width()) {
+    DoubleWidth(s, out, src.Width());
+    return;
   }
+  for (int x = 0; x < dstWidth_; ++x) out[x] = s[xIndex_[x]];
 }
 
 template <class T>
@@ -258,15 +255,20 @@ void NearestNeighbor::Resize(const Array2D<T>& src, Array2D<T>& dst) {
     Resize(source, dst);
     return;
   }
-  if (!Prepare(src, dst)) return;
-  ForEachRowBand(dstHeight_, dstWidth_,
-                 [&](int rowBegin, int rowEnd) { ResizeRows(src, dst, rowBegin, rowEnd); });
+  dst.Resize(dstWidth_, dstHeight_);
+  if (dst.SampleCount() == 0) return;
+  if (src.SampleCount() == 0) {
+    std::fill(dst.begin(), dst.end(), T{});
+    return;
+  }
+  PrepareFor(src.Width(), src.Height());
+  ForEachRowBand(dstHeight_, dstWidth_, [&](int rowBegin, int rowEnd) {
+    for (int y = rowBegin; y < rowEnd; ++y) ResizeRow(src, y, dst[y]);
+  });
 }
 
-template bool NearestNeighbor::Prepare(const IntArray&, IntArray&);
-template bool NearestNeighbor::Prepare(const FloatArray&, FloatArray&);
-template void NearestNeighbor::ResizeRows(const IntArray&, IntArray&, int, int) const;
-template void NearestNeighbor::ResizeRows(const FloatArray&, FloatArray&, int, int) const;
+template void NearestNeighbor::ResizeRow(const IntArray&, int, int*) const;
+template void NearestNeighbor::ResizeRow(const FloatArray&, int, float*) const;
 
 void NearestNeighbor::ResizeInt(const IntArray& src, IntArray& dst) { Resize(src, dst); }
 

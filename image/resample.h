@@ -95,14 +95,12 @@ class NearestNeighbor {
   void ResizeInt(const IntArray& src, IntArray& dst);
   void ResizeFloat(const FloatArray& src, FloatArray& dst);
 
-  // The same a band of rows at a time, for callers that fuse it with other work on those rows:
-  // Prepare sizes dst and the tables for src (src must not be dst) and returns false when dst is
-  // finished already (empty, or zeros for an empty src); ResizeRows then fills dst's rows
-  // rowBegin … rowEnd − 1, from any number of threads at once.
+  // The same a row at a time, for callers that fuse it with other work on that row: PrepareFor
+  // fills the tables for a source of that size (not empty); ResizeRow then writes destination
+  // row y (dstWidth samples) to out, from any number of threads at once.
+  void PrepareFor(int srcWidth, int srcHeight);
   template <class T>
-  bool Prepare(const Array2D<T>& src, Array2D<T>& dst);
-  template <class T>
-  void ResizeRows(const Array2D<T>& src, Array2D<T>& dst, int rowBegin, int rowEnd) const;
+  void ResizeRow(const Array2D<T>& src, int y, T* out) const;
 
  private:
   template <class T>

@@ -323,6 +323,29 @@ TEST(ColorConvertTest, ArrayOperationsMatchThePerPositionOperations) {
   }
 }
 
+// YCrCb → RGB on Int rows rounds in float where the double rule is sure to round the same: on
+// every Y of a 10-bit picture against a spread of chroma (ties of the double sum included, as
+// 0.5 · 1.773 · 2 is not one but 1.4026 · 5 = 7.013 comes near), and on samples beyond the float
+// path's range, the rows give the double rule's ints.
+TEST(ColorConvertTest, IntYCrCbRowsRoundAsTheDoubleRule) {
+  std::mt19937 rng(11);
+  std::array<IntArray, 3> in;
+  for (IntArray& c : in) c.Resize(1024, 300);
+  for (int row = 0; row < 300; ++row) {
+    for (int x = 0; x < 1024; ++x) {
+      in[0][row][x] = x;
+      in[1][row][x] = row < 200 ? 5 * (row - 100) + x % 5 : int(rng() % 2048) - 1024;
+      in[2][row][x] = row < 200 ? (x * 7 + row) % 1024 - 512 : int(rng() % 2048) - 1024;
+    }
+  }
+  for (int x = 0; x < 1024; ++x) {
+    in[0][299][x] = int(rng() % (1 << 23)) - (1 << 22);  // past the float path: the double rule
+    in[1][298][x] = x % 2 ? (1 << 20) : (1 << 20) + 1;
+  }
+  const YCrCb_RGB toRgb;
+  ExpectSameArrays<int>(toRgb, in);
+}
+
 // A converter whose float mapping gives fixed values, to see the default Int rule alone.
 class Fixed final : public ConvertColor {
  public:
