@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+#include "image/vector_clones.h"
+
 namespace kandrel {
 namespace {
 
@@ -56,23 +58,46 @@ bool ChannelsMatch(const L& image) {
 
 // A dump stores the channels' samples interleaved per pixel. Both directions go pixel by pixel
 // over a band of rows, so that every sample is read and written once while the band is cached.
+template <class T>
+KANDREL_VECTOR_CLONES void Interleave3(const T* __restrict a, const T* __restrict b,
+                                       const T* __restrict c, std::size_t count,
+                                       T* __restrict out) {
+  for (std::size_t i = 0; i < count; ++i) {
+    out[3 * i] = a[i];
+    out[3 * i + 1] = b[i];
+    out[3 * i + 2] = c[i];
+  }
+}
+
+template <class T>
+KANDREL_VECTOR_CLONES void Deinterleave3(const T* __restrict in, std::size_t count,
+                                         T* __restrict a, T* __restrict b, T* __restrict c) {
+  for (std::size_t i = 0; i < count; ++i) {
+    a[i] = in[3 * i];
+    b[i] = in[3 * i + 1];
+    c[i] = in[3 * i + 2];
+  }
+}
+
 // Samples [first, first + count) of every channel into their interleaved form.
 template <class L>
 void Interleave(const L& image, std::size_t first, std::size_t count, typename L::Sample* out) {
-  std::array<const typename L::Sample*, L::kChannels> in;
-  for (int c = 0; c < L::kChannels; ++c) in[c] = image.channels[c].Data() + first;
-  for (std::size_t i = 0; i < count; ++i)
-    for (int c = 0; c < L::kChannels; ++c) *out++ = in[c][i];
+  const auto& ch = image.channels;
+  if constexpr (L::kChannels == 1)
+    std::copy(ch[0].Data() + first, ch[0].Data() + first + count, out);
+  else
+    Interleave3(ch[0].Data() + first, ch[1].Data() + first, ch[2].Data() + first, count, out);
 }
 
 // Samples [first, first + count) of every channel from their interleaved form.
 template <class Sample, class Array, std::size_t N>
 void Deinterleave(const Sample* in, std::size_t first, std::size_t count,
                   std::array<Array, N>& channels) {
-  std::array<Sample*, N> out;
-  for (std::size_t c = 0; c < N; ++c) out[c] = channels[c].Data() + first;
-  for (std::size_t i = 0; i < count; ++i)
-    for (std::size_t c = 0; c < N; ++c) out[c][i] = *in++;
+  if constexpr (N == 1)
+    std::copy(in, in + count, channels[0].Data() + first);
+  else
+    Deinterleave3(in, count, channels[0].Data() + first, channels[1].Data() + first,
+                  channels[2].Data() + first);
 }
 
 // Rows interleaved per write: a band that stays in the cache.
@@ -106,6 +131,13 @@ int Save(const L& image, const std::string& fileName) {
   const std::size_t rowSamples = std::size_t{static_cast<std::uint32_t>(width)} * Layout::kChannels;
   const std::size_t bandRows =
       std::max<std::size_t>(1, kBandBytes / (rowSamples * sizeof(typename Layout::Sample)));
+  // One channel is stored as it lies in memory: written in one call (a raw write only reads
+  // the samples, though libtiff's signature does not say so).
+  if constexpr (Layout::kChannels == 1) {
+    auto* samples = const_cast<typename Layout::Sample*>(image.channels[0].Data());
+    const auto bytes = static_cast<tmsize_t>(image.channels[0].SampleCount() * sizeof(*samples));
+    return TIFFWriteRawStrip(t, 0, samples, bytes) == bytes ? 0 : -1;
+  }
   std::vector<typename Layout::Sample> band;
   try {
     band.resize(std::min<std::size_t>(bandRows, height) * rowSamples);
@@ -167,6 +199,13 @@ bool ReadStrips(TIFF* t, L& image, std::uint32_t rowsPerStrip, bool decode) {
       continue;
     }
     const std::uint64_t offset = TIFFGetStrileOffset(t, strip);
+    // One channel lies in the file as in memory: each strip is read in one call, in place.
+    if constexpr (L::kChannels == 1) {
+      if (!ReadAt(TIFFFileno(t), offset, image.channels[0][static_cast<int>(row)],
+                  stripRows * rowBytes))
+        return false;
+      continue;
+    }
     for (std::uint32_t done = 0; done < stripRows; done += bandRows) {
       const std::uint32_t rows = std::min(bandRows, stripRows - done);
       if (!ReadAt(TIFFFileno(t), offset + done * rowBytes, band.data(), rows * rowBytes))
