@@ -37,8 +37,8 @@ bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 int main(int argc, char** argv) {
   using namespace kandrel;
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (!args.empty() && (IsHelp(args[0]) || (args[0] == "--batch" && args.size() == 2 &&
-                                            IsHelp(args[1])))) {
+  if (!args.empty() &&
+      (IsHelp(args[0]) || (args[0] == "--batch" && args.size() == 2 && IsHelp(args[1])))) {
     // The batch line is the one its errors print, without its "usage: ".
     std::printf("%s\n       %s\n%s", kDesktopUsage, kBatchUsage + std::strlen("usage: "), kHelp);
     return 0;

@@ -478,8 +478,9 @@ void ConvertColor::ConvertFloatArrays(const FloatArray& in1, const FloatArray& i
 
 void ConvertColor::ConvertIntSpan(const int* in1, const int* in2, const int* in3, int* out1,
                                   int* out2, int* out3, std::size_t count) const {
-  MapTriples(in1, in2, in3, out1, out2, out3, count,
-             [this](int a, int b, int c, int& x, int& y, int& z) { ConvertIntSample(a, b, c, x, y, z); });
+  MapTriples(
+      in1, in2, in3, out1, out2, out3, count,
+      [this](int a, int b, int c, int& x, int& y, int& z) { ConvertIntSample(a, b, c, x, y, z); });
 }
 
 void ConvertColor::ConvertFloatSpan(const float* in1, const float* in2, const float* in3,
@@ -514,9 +515,9 @@ void InlinedConvertColor<C>::ConvertIntSpan(const int* in1, const int* in2, cons
 }
 
 template <class C>
-void InlinedConvertColor<C>::ConvertFloatSpan(const float* in1, const float* in2,
-                                              const float* in3, float* out1, float* out2,
-                                              float* out3, std::size_t count) const {
+void InlinedConvertColor<C>::ConvertFloatSpan(const float* in1, const float* in2, const float* in3,
+                                              float* out1, float* out2, float* out3,
+                                              std::size_t count) const {
   const C& converter = static_cast<const C&>(*this);
   MapTriples(in1, in2, in3, out1, out2, out3, count,
              [&converter](float a, float b, float c, float& x, float& y, float& z) {
@@ -542,16 +543,17 @@ void CheckedConvertColor<C>::ConvertIntSpan(const int* in1, const int* in2, cons
 }
 
 template <class C>
-void CheckedConvertColor<C>::ConvertFloatSpan(const float* in1, const float* in2,
-                                              const float* in3, float* out1, float* out2,
-                                              float* out3, std::size_t count) const {
-  MapTriples(in1, in2, in3, out1, out2, out3, count,
-             [](float a, float b, float c, float& x, float& y, float& z) {
-               return Checked<C>::Fast(a, b, c, x, y, z);
-             },
-             [](float a, float b, float c, float& x, float& y, float& z) {
-               Checked<C>::Exact(a, b, c, x, y, z);
-             });
+void CheckedConvertColor<C>::ConvertFloatSpan(const float* in1, const float* in2, const float* in3,
+                                              float* out1, float* out2, float* out3,
+                                              std::size_t count) const {
+  MapTriples(
+      in1, in2, in3, out1, out2, out3, count,
+      [](float a, float b, float c, float& x, float& y, float& z) {
+        return Checked<C>::Fast(a, b, c, x, y, z);
+      },
+      [](float a, float b, float c, float& x, float& y, float& z) {
+        Checked<C>::Exact(a, b, c, x, y, z);
+      });
 }
 
 template <class C>
@@ -582,14 +584,16 @@ int RoundedUnlessNearHalf(float v, float margin, int& uncertain) {
   const float shifted = v + kShift;
   const float nearest = shifted - kShift;
   uncertain |= static_cast<int>(std::fabs(v - nearest) >= 0.5f - margin);
-  return static_cast<int>(std::bit_cast<std::uint32_t>(shifted) - std::bit_cast<std::uint32_t>(kShift));
+  return static_cast<int>(std::bit_cast<std::uint32_t>(shifted) -
+                          std::bit_cast<std::uint32_t>(kShift));
 }
 
 int FastRgbFromYCrCb(int y, int cr, int cb, int& r, int& g, int& b) {
   constexpr int kLargest = 1 << 20;
   int uncertain = (y < -kLargest) | (y > kLargest) | (cr < -kLargest) | (cr > kLargest) |
                   (cb < -kLargest) | (cb > kLargest);
-  const float fy = static_cast<float>(y), fcr = static_cast<float>(cr), fcb = static_cast<float>(cb);
+  const float fy = static_cast<float>(y), fcr = static_cast<float>(cr),
+              fcb = static_cast<float>(cb);
   const float margin = 0x1p-21f * (std::fabs(fy) + std::fabs(fcr) + std::fabs(fcb));
   r = RoundedUnlessNearHalf(fy + 1.4026f * fcr, margin, uncertain);
   g = RoundedUnlessNearHalf(fy - 0.7144f * fcr - 0.3444f * fcb, margin, uncertain);
@@ -600,16 +604,17 @@ int FastRgbFromYCrCb(int y, int cr, int cb, int& r, int& g, int& b) {
 }  // namespace
 
 template <>
-void InlinedConvertColor<YCrCb_RGB>::ConvertIntSpan(const int* in1, const int* in2,
-                                                    const int* in3, int* out1, int* out2,
-                                                    int* out3, std::size_t count) const {
-  MapTriples(in1, in2, in3, out1, out2, out3, count,
-             [](int y, int cr, int cb, int& r, int& g, int& b) {
-               return FastRgbFromYCrCb(y, cr, cb, r, g, b);
-             },
-             [](int y, int cr, int cb, int& r, int& g, int& b) {
-               IntRule<AsFloat, Rounded>(RgbFromYCrCb<double>, y, cr, cb, r, g, b);
-             });
+void InlinedConvertColor<YCrCb_RGB>::ConvertIntSpan(const int* in1, const int* in2, const int* in3,
+                                                    int* out1, int* out2, int* out3,
+                                                    std::size_t count) const {
+  MapTriples(
+      in1, in2, in3, out1, out2, out3, count,
+      [](int y, int cr, int cb, int& r, int& g, int& b) {
+        return FastRgbFromYCrCb(y, cr, cb, r, g, b);
+      },
+      [](int y, int cr, int cb, int& r, int& g, int& b) {
+        IntRule<AsFloat, Rounded>(RgbFromYCrCb<double>, y, cr, cb, r, g, b);
+      });
 }
 
 // ---- The converters

@@ -55,8 +55,9 @@ PictureLines PreparePictureFor(const ByteArray& p0, Picture& picture) {
   return {picture.ScanLine(0), picture.BytesPerLine()};
 }
 
-KANDREL_VECTOR_CLONES void PlanesToPictureRows(const ByteArray& p0, const ByteArray& p1, const ByteArray& p2,
-                         PictureLines lines, int rowBegin, int rowEnd) {
+KANDREL_VECTOR_CLONES void PlanesToPictureRows(const ByteArray& p0, const ByteArray& p1,
+                                               const ByteArray& p2, PictureLines lines,
+                                               int rowBegin, int rowEnd) {
   // Whole 0xffRRGGBB pixels, as the 32-bit bitmap stores them (its lines are 32-bit aligned).
   const int width = p0.Width();
   for (int y = rowBegin; y < rowEnd; ++y) {

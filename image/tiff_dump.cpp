@@ -1,6 +1,7 @@
 #include "image/tiff_dump.h"
 
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -10,8 +11,6 @@
 #include <new>
 #include <type_traits>
 #include <vector>
-
-#include <unistd.h>
 
 #include "image/vector_clones.h"
 
@@ -70,8 +69,8 @@ KANDREL_VECTOR_CLONES void Interleave3(const T* __restrict a, const T* __restric
 }
 
 template <class T>
-KANDREL_VECTOR_CLONES void Deinterleave3(const T* __restrict in, std::size_t count,
-                                         T* __restrict a, T* __restrict b, T* __restrict c) {
+KANDREL_VECTOR_CLONES void Deinterleave3(const T* __restrict in, std::size_t count, T* __restrict a,
+                                         T* __restrict b, T* __restrict c) {
   for (std::size_t i = 0; i < count; ++i) {
     a[i] = in[3 * i];
     b[i] = in[3 * i + 1];

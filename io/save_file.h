@@ -18,7 +18,7 @@ class ProcSaveFile : public ProcVirtual {
 
   struct Params {
     std::string fileName;  // absolute in memory, relative to the process file when stored
-    std::int32_t numbered = 0;  // any nonzero value means numbered, kept as stored
+    std::int32_t numbered = 0;   // any nonzero value means numbered, kept as stored
     std::int32_t format = kBmp;  // any value but kBmp and kHdr means TIFF
     std::int32_t firstNumber = 0;
     template <class F>

@@ -27,7 +27,9 @@ class RecordSizer {
   void Flag(bool&) { size_ += 1; }
   void Byte(std::uint8_t&) { size_ += 1; }
   template <std::size_t N>
-  void Bytes(std::array<std::uint8_t, N>&) { size_ += N; }
+  void Bytes(std::array<std::uint8_t, N>&) {
+    size_ += N;
+  }
   void I32(std::int32_t&) { size_ += 4; }
   void F32(float&) { size_ += 4; }
   void F64(double&) { size_ += 8; }

@@ -45,8 +45,9 @@ ProcessLink ProcVirtual::GetInputLink(int i) const {
 
 int ProcVirtual::GetInputType(int i) {
   const ProcessLink link = GetInputLink(i);
-  return link.source != nullptr && !ReadsOwnOutput(link) ? link.source->GetOutputType(link.sourceOutput)
-                                                         : 0;
+  return link.source != nullptr && !ReadsOwnOutput(link)
+             ? link.source->GetOutputType(link.sourceOutput)
+             : 0;
 }
 
 namespace {
@@ -124,8 +125,7 @@ void ProcVirtual::Connect(int input, ProcVirtual* source, int sourceOutput) {
   if (inputLinks_[input].source == source && inputLinks_[input].sourceOutput == sourceOutput) return;
   Disconnect(input);
   // A link to one of the process's own outputs is kept (a file may hold one) but never read.
-  if (source == nullptr || sourceOutput < 0 || sourceOutput >= source->OutputCount())
-    return;
+  if (source == nullptr || sourceOutput < 0 || sourceOutput >= source->OutputCount()) return;
   inputLinks_[input] = ProcessLink{source, sourceOutput};
   source->AddOutputRef(sourceOutput);
   for (int k = 0; k < outputCount_; ++k) outputTypes_[k] = 0;
@@ -204,7 +204,8 @@ int ProcVirtual::SaveParams(ByteStream& stream) {
   header_.name = name_;
   // Until the dialog has a place of its own (shown, or put there by the file) the geometry read
   // from the file is kept, so that the file saves back as it was loaded.
-  if (dialog_ != nullptr && dialog_->Geometry() != DialogGeometry{}) header_.dialog = dialog_->Geometry();
+  if (dialog_ != nullptr && dialog_->Geometry() != DialogGeometry{})
+    header_.dialog = dialog_->Geometry();
   header_.inputCount = inputCount_;
   header_.outputCount = outputCount_;
   for (int i = 0; i < kMaxPorts; ++i) header_.outputTypes[i] = static_cast<std::int8_t>(outputTypes_[i]);

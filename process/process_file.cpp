@@ -91,8 +91,8 @@ std::unique_ptr<ProcVirtual> LoadProcessFile(const std::string& requestedPath) {
   const bool damaged = file.Damaged();
   file.Close();
   if (LastLoadWasTooDeep()) {
-    GetHost().ShowMessage("ファイル " + path + " はモジュールの入れ子が" + std::to_string(kMaxModuleDepth) +
-                          "階層を超えるため、読み込めません。");
+    GetHost().ShowMessage("ファイル " + path + " はモジュールの入れ子が" +
+                          std::to_string(kMaxModuleDepth) + "階層を超えるため、読み込めません。");
     return nullptr;
   }
   // A graph that was read only in part would lose the rest when saved again: refuse it.

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "app/batch_runner.h"
-#include "image/tiff_dump.h"
 #include "image/picture.h"
+#include "image/tiff_dump.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
 #include "process/catalogue.h"
@@ -303,8 +302,9 @@ TEST_F(BatchTest, NestingUpToTheLimitRunsAndDeeperFilesAreRefused) {
   const std::string deepest = dir.File("deepest.knd");
   WriteFileBytes(deepest, NestedModules(kMaxModuleDepth));
   std::string description;
-  ASSERT_EQ(Run({"--describe", "--frames", "2", "--save", dir.File("again.knd"), deepest}, &description),
-            kBatchOk);
+  ASSERT_EQ(
+      Run({"--describe", "--frames", "2", "--save", dir.File("again.knd"), deepest}, &description),
+      kBatchOk);
   EXPECT_EQ(std::count(description.begin(), description.end(), '\n'), 2 * kMaxModuleDepth);
   EXPECT_TRUE(description.ends_with("\n    out=0,1,2\n  out=0,1,2\n"));
   EXPECT_EQ(ReadFileBytes(dir.File("again.knd")), ReadFileBytes(deepest));
@@ -317,7 +317,8 @@ TEST_F(BatchTest, NestingUpToTheLimitRunsAndDeeperFilesAreRefused) {
     host.ClearMessages();
     EXPECT_EQ(Run({"--frames", "1", path}), kBatchBadInput);
     ASSERT_FALSE(host.Messages().empty());
-    EXPECT_EQ(host.Messages()[0], "ファイル " + path + " はモジュールの入れ子が1000階層を超えるため、読み込めません。");
+    EXPECT_EQ(host.Messages()[0],
+              "ファイル " + path + " はモジュールの入れ子が1000階層を超えるため、読み込めません。");
     EXPECT_EQ(ProcModule::LiveModuleCount(), 0);
   }
 }

@@ -1,7 +1,6 @@
 // The executable's own options and its start without a display: each runs as a user would start
 // it, with the display variables removed, and is judged by its exit status and what it printed.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -19,10 +18,11 @@ struct Outcome {
 
 // Runs the program with arguments and environment settings (NAME=value, or -u NAME to remove)
 // before it, capturing both streams.
-Outcome RunProgram(const std::string& environment, const std::string& arguments, const TempDir& dir) {
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + environment +
-                              " " + KANDREL_BINARY + " " + arguments + " >" + dir.File("out") +
-                              " 2>" + dir.File("err");
+Outcome RunProgram(const std::string& environment, const std::string& arguments,
+                   const TempDir& dir) {
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                              environment + " " + KANDREL_BINARY + " " + arguments + " >" +
+                              dir.File("out") + " 2>" + dir.File("err");
   const int raw = std::system(command.c_str());
   Outcome outcome;
   outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
@@ -40,10 +40,12 @@ TEST(CommandLineTest, HelpAndVersionNeedNoDisplay) {
     EXPECT_EQ(help.status, 0) << option;
     EXPECT_TRUE(help.err.empty()) << help.err;
     EXPECT_EQ(help.out.rfind("usage: kandrel [--screenshot PNG] [FILE...]\n", 0), 0u) << help.out;
-    EXPECT_NE(help.out.find("kandrel --batch [--frames N] [--out DIR] [--save OUT.knd] [--describe] "
-                            "FILE.knd\n"),
-              std::string::npos);
-    for (const char* each : {"--frames N", "--out DIR", "--save OUT.knd", "--describe", "--screenshot"})
+    EXPECT_NE(
+        help.out.find("kandrel --batch [--frames N] [--out DIR] [--save OUT.knd] [--describe] "
+                      "FILE.knd\n"),
+        std::string::npos);
+    for (const char* each :
+         {"--frames N", "--out DIR", "--save OUT.knd", "--describe", "--screenshot"})
       EXPECT_NE(help.out.find(std::string("\n  ") + each), std::string::npos) << each;
   }
   const Outcome version = RunProgram("", "--version", dir);

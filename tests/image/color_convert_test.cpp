@@ -1,6 +1,7 @@
 // The colour converters: documented values, extended-precision results, round trips, the checked
-// mappings against plain long double formulas, the tight array loops against the per-position loop bit for
-// bit, the default Int rule's rounding and saturation, array sizes, and the converters back to RGB.
+// mappings against plain long double formulas, the tight array loops against the per-position loop
+// bit for bit, the default Int rule's rounding and saturation, array sizes, and the converters back
+// to RGB.
 #include "image/color_convert.h"
 
 #include <gtest/gtest.h>
@@ -137,7 +138,8 @@ Floats Xyz(Floats c) {
 Floats Lab(Floats c) {
   auto f = [](float t) -> Real {
     const double delta = 6.0 / 29.0;
-    return t > delta * delta * delta ? std::cbrt(Real{t}) : 7.787037037037035 * Real{t} + 4.0 / 29.0;
+    return t > delta * delta * delta ? std::cbrt(Real{t})
+                                     : 7.787037037037035 * Real{t} + 4.0 / 29.0;
   };
   const Real fx = f(c[0]), fy = f(c[1]), fz = f(c[2]);
   return {static_cast<float>(116.0 * fy - 16.0), static_cast<float>(500.0 * (fx - fy)),
@@ -193,16 +195,19 @@ TEST(ColorConvertTest, CheckedMappingsGiveTheFloatsOfLongDouble) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> unit(-0.1f, 1.2f);
   auto near = [&](float v) { return std::nextafter(v, rng() % 2 ? 2.0f : -2.0f); };
-  const Floats edges[] = {{0, 0, 0}, {1, 1, 1}, {kInf, 0, 0}, {-kInf, 1, 2}, {kNaN, 0.5f, 1},
-                          {3e38f, 3e38f, 1}, {1e-40f, 0, 2e-40f}, {0.00885645f, 0.00885646f, 1},
-                          {60, 1, 1}, {-7, 0.5f, 2}, {75, 0.3f, 0.6f}, {1e-7f, 1e-9f, 1}};
+  const Floats edges[] = {
+      {0, 0, 0},       {1, 1, 1},         {kInf, 0, 0},        {-kInf, 1, 2},
+      {kNaN, 0.5f, 1}, {3e38f, 3e38f, 1}, {1e-40f, 0, 2e-40f}, {0.00885645f, 0.00885646f, 1},
+      {60, 1, 1},      {-7, 0.5f, 2},     {75, 0.3f, 0.6f},    {1e-7f, 1e-9f, 1}};
   std::vector<Floats> samples(std::begin(edges), std::end(edges));
   for (int i = 0; i < 30000; ++i) {
     const float r = unit(rng), g = unit(rng);
     samples.push_back({r, g, unit(rng)});
     // A blue that cancels the other terms of X, of Z, of a ..., and channels one step apart.
-    samples.push_back({r, g, static_cast<float>(-(0.412390799 * r + 0.357584339 * g) / 0.180480788)});
-    samples.push_back({r, g, static_cast<float>(-(0.019330819 * r + 0.11919478 * g) / 0.950532152)});
+    samples.push_back(
+        {r, g, static_cast<float>(-(0.412390799 * r + 0.357584339 * g) / 0.180480788)});
+    samples.push_back(
+        {r, g, static_cast<float>(-(0.019330819 * r + 0.11919478 * g) / 0.950532152)});
     samples.push_back({r, near(r), g});
     samples.push_back({r, g, near(r)});
     samples.push_back({r * 60, near(1.0f - r * 1e-3f), g});  // hue, S near 1, V

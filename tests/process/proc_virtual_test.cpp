@@ -1,5 +1,7 @@
 // The process base: links and reference counts, output type inference (also around cycles),
 // the dialog toggle, the frame protocol with its status texts, and the input-error report.
+#include "process/proc_virtual.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "process/proc_virtual.h"
 #include "tests/support/kandrel_test.h"
 #include "tests/support/test_kinds.h"
 
@@ -87,7 +88,6 @@ TEST_F(ProcVirtualTest, OutOfRangeConnectLeavesTheInputUnconnected) {
   sink.Connect(1, &source, 0);  // past the sink's inputs
   EXPECT_EQ(sink.GetInputLink(1).source, nullptr);
   EXPECT_EQ(source.GetOutputRefCount(0), 0);
-
 }
 
 // The editor refuses such a link, but a file may hold one: it is kept, so the file saves back as
