@@ -91,13 +91,15 @@ class HeadlessModuleEditor : public ModuleEditor {
   DialogGeometry Geometry() const override { return geometry_; }
   void RestoreGeometry(const DialogGeometry& geometry, bool) override { geometry_ = geometry; }
   void RefreshEditor() override { ++refreshCount_; }
-  void Repaint() override {}
+  void Repaint() override { ++repaintCount_; }
   int RefreshCount() const { return refreshCount_; }
+  int RepaintCount() const { return repaintCount_; }
 
  private:
   bool visible_ = false;
   DialogGeometry geometry_;
   int refreshCount_ = 0;
+  int repaintCount_ = 0;
 };
 
 // A stand-in image window: takes a numbered slot like a real one, tracks visibility and gives

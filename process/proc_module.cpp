@@ -15,6 +15,19 @@ std::unordered_set<ProcModule*>& LiveModules() {
   return modules;
 }
 
+// Links made while a module is read from a stream, or dropped while one is destroyed, are in no
+// open editor: repainting every editor for each of them would make loading and closing a graph
+// take time in proportion to the square of its size.
+int g_repaintHolds = 0;
+
+class RepaintHold {
+ public:
+  RepaintHold() { ++g_repaintHolds; }
+  ~RepaintHold() { --g_repaintHolds; }
+  RepaintHold(const RepaintHold&) = delete;
+  RepaintHold& operator=(const RepaintHold&) = delete;
+};
+
 // Modules being read from a stream, outermost first, and whether one lay too deep.
 int g_loadDepth = 0;
 bool g_loadTooDeep = false;
@@ -30,6 +43,9 @@ class LoadLevel {
   LoadLevel(const LoadLevel&) = delete;
   LoadLevel& operator=(const LoadLevel&) = delete;
   bool TooDeep() const { return g_loadDepth > kMaxModuleDepth; }
+
+ private:
+  RepaintHold hold_;
 };
 
 ProcModule* g_activeModule = nullptr;
@@ -82,6 +98,7 @@ ProcModule::ProcModule(int processId)
 }
 
 ProcModule::~ProcModule() {
+  const RepaintHold hold;
   if (g_activeModule == this) g_activeModule = nullptr;
   // An input may read this module's own output: it must let go while the output port exists.
   inThrough_->DisconnectAll();
@@ -445,8 +462,7 @@ void ProcModule::RefreshEditor() {
 }
 
 void ProcModule::RepaintAllEditors() {
-  // What is being read is in no editor yet; and every link read would walk all modules.
-  if (g_loadDepth > 0) return;
+  if (g_repaintHolds > 0) return;
   for (ProcModule* module : LiveModules())
     if (module->editor_ != nullptr && module->editor_->IsVisible()) module->editor_->Repaint();
 }

@@ -45,6 +45,32 @@ TEST_F(ModuleTest, ChainInsertedBackwardsIsOrderedOnTheFirstPrepare) {
   EXPECT_EQ(FirstSample(c->GetOutput(0)), 4.0f);
 }
 
+// A link across a module's boundary repaints every open editor. Links read with a graph, or
+// dropped as one is destroyed, are in no open editor: loading and closing a graph repaint
+// nothing, so their cost does not grow with the number of modules times the number of links.
+TEST_F(ModuleTest, OnlyEditingRepaintsTheOpenEditors) {
+  ProcModule open;
+  open.Editor()->Show();
+  auto& editor = dynamic_cast<HeadlessModuleEditor&>(*open.Editor());
+  MemoryStream stream;
+  {
+    ProcModule root;
+    for (int i = 0; i < 3; ++i) {
+      auto* sub = AddChild<ProcModule>(root, kModuleProcessId);
+      for (int j = 0; j < 3; ++j) AddChild<ProcModule>(*sub, kModuleProcessId)->Connect(0, sub->InputPort(), j);
+      if (i > 0) sub->Connect(0, root.Child(i - 1), 0);
+    }
+    const int before = editor.RepaintCount();
+    root.Child(2)->Connect(1, root.Child(0), 1);
+    EXPECT_GT(editor.RepaintCount(), before);
+    root.Save(stream);
+  }
+  const int before = editor.RepaintCount();
+  stream.Seek(0);
+  EXPECT_NE(CreateFromStream(stream), nullptr);  // loaded, and destroyed at once
+  EXPECT_EQ(editor.RepaintCount(), before);
+}
+
 TEST_F(ModuleTest, FullyReversedChainReportsALoopOnceThenOrdersCompletely) {
   ProcModule module;
   ProcVirtual* d = AddChild(module, kTestScaleId);
