@@ -57,7 +57,8 @@ TEST_F(ModuleTest, OnlyEditingRepaintsTheOpenEditors) {
     ProcModule root;
     for (int i = 0; i < 3; ++i) {
       auto* sub = AddChild<ProcModule>(root, kModuleProcessId);
-      for (int j = 0; j < 3; ++j) AddChild<ProcModule>(*sub, kModuleProcessId)->Connect(0, sub->InputPort(), j);
+      for (int j = 0; j < 3; ++j)
+        AddChild<ProcModule>(*sub, kModuleProcessId)->Connect(0, sub->InputPort(), j);
       if (i > 0) sub->Connect(0, root.Child(i - 1), 0);
     }
     const int before = editor.RepaintCount();
