@@ -3,6 +3,10 @@
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
+#include "blocks/pixel/frame_control.h"
+#include "blocks/pixel/lessons.h"
+#include "blocks/pixel/pattern.h"
+#include "blocks/pixel/tone.h"
 #include "blocks/pixel/type_conversion.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
@@ -16,6 +20,10 @@ void RegisterAllKinds() {
   RegisterTypeConversionKinds();
   RegisterColorSpaceKinds();
   RegisterResizeKinds();
+  RegisterToneKinds();
+  RegisterFrameControlKinds();
+  RegisterPatternKinds();
+  RegisterLessonKinds();
 }
 
 }  // namespace kandrel

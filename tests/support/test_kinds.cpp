@@ -7,15 +7,6 @@ namespace kandrel::testing {
 
 namespace {
 
-// Stands in for the frame-delay buffer: only its process ID matters to module ordering.
-class TestFrameDelay : public TestScale {
- public:
-  explicit TestFrameDelay(int processId) : TestScale(processId) {
-    SetDefaultName("FrameBuf");
-    factor = 1.0f;
-  }
-};
-
 // Has a parameter dialog of its own.
 class TestDialogKind : public TestScale {
  public:
@@ -102,7 +93,6 @@ void RegisterTestKinds() {
   catalogue.Register(KindOf<TestAdd>(kTestAddId, "TestAdd"));
   catalogue.Register(KindOf<TestDialogKind>(kTestDialogId, "TestDialogKind"));
   catalogue.Register(KindOf<TestFail>(kTestFailId, "TestFail"));
-  catalogue.Register(KindOf<TestFrameDelay>(10005, "TestFrameDelay"));
 }
 
 }  // namespace kandrel::testing
