@@ -1,5 +1,7 @@
 #include "image/picture.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QImageReader>
 #include <QString>
@@ -16,21 +18,49 @@ struct Picture::Impl {
 
 Picture::Picture() : impl_(std::make_unique<Impl>()) {}
 Picture::~Picture() = default;
+Picture::Picture(const Picture& other) : impl_(std::make_unique<Impl>(*other.impl_)) {}
+Picture& Picture::operator=(const Picture& other) {
+  if (this != &other) *impl_ = *other.impl_;
+  return *this;
+}
 Picture::Picture(Picture&&) noexcept = default;
 Picture& Picture::operator=(Picture&&) noexcept = default;
+
+namespace {
+
+// Palette, grey, 16-bit and alpha pictures all become 8-bit RGB; alpha is dropped, not blended.
+bool TakeDecoded(const QImage& decoded, QImage& into) {
+  if (decoded.isNull()) return false;
+  into = decoded.convertToFormat(QImage::Format_RGB32);
+  return !into.isNull();
+}
+
+}  // namespace
 
 bool Picture::Load(const std::string& path) {
   QImageReader reader(QString::fromStdString(path));
   reader.setAutoTransform(false);
   QImage decoded;
-  if (!reader.read(&decoded) || decoded.isNull()) return false;
-  // Palette, grey, 16-bit and alpha pictures all become 8-bit RGB; alpha is dropped, not blended.
-  impl_->image = decoded.convertToFormat(QImage::Format_RGB32);
-  return !impl_->image.isNull();
+  return reader.read(&decoded) && TakeDecoded(decoded, impl_->image);
 }
 
 bool Picture::SaveBmp(const std::string& path) const {
   return !impl_->image.isNull() && impl_->image.save(QString::fromStdString(path), "BMP");
+}
+
+bool Picture::LoadBmp(const std::vector<std::uint8_t>& bytes) {
+  QImage decoded;
+  decoded.loadFromData(bytes.data(), static_cast<int>(bytes.size()), "BMP");
+  return TakeDecoded(decoded, impl_->image);
+}
+
+std::vector<std::uint8_t> Picture::EncodeBmp() const {
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  if (impl_->image.isNull() || !buffer.open(QIODevice::WriteOnly) ||
+      !impl_->image.save(&buffer, "BMP"))
+    return {};
+  return {encoded.begin(), encoded.end()};
 }
 
 void Picture::Create(int width, int height) {

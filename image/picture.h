@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "image/array2d.h"
 
@@ -16,12 +17,17 @@ class Picture {
  public:
   Picture();
   ~Picture();
+  Picture(const Picture& other);
+  Picture& operator=(const Picture& other);
   Picture(Picture&&) noexcept;
   Picture& operator=(Picture&&) noexcept;
 
   // Decodes a picture file (the first frame of an animated GIF); false when it cannot.
   bool Load(const std::string& path);
   bool SaveBmp(const std::string& path) const;
+  // The same in memory: the bytes of a BMP file, decoded or encoded as the file would be.
+  bool LoadBmp(const std::vector<std::uint8_t>& bytes);
+  std::vector<std::uint8_t> EncodeBmp() const;
   // A picture of width × height pixels with undefined contents.
   void Create(int width, int height);
 

@@ -104,4 +104,10 @@ void HeadlessImageWindow::Show() {
   Refresh(true);
 }
 
+bool HeadlessHost::ReadClipboardBitmap(Picture& picture) {
+  if (!clipboard_ || clipboard_->IsEmpty()) return false;
+  picture = *clipboard_;
+  return true;
+}
+
 }  // namespace kandrel

@@ -34,7 +34,8 @@ class HeadlessHost : public Host {
   void QueueQueryAnswer(int button) { queryAnswers_.push_back(button); }
   const std::vector<FileBoxRequest>& FileBoxesAsked() const { return fileBoxes_; }
   const std::vector<QueryRequest>& QueriesAsked() const { return queries_; }
-  void SetClipboardBitmap(bool present) { clipboardHasBitmap_ = present; }
+  // The bitmap on the clip board, or none.
+  void SetClipboardPicture(std::optional<Picture> picture) { clipboard_ = std::move(picture); }
   int PendingEventCalls() const { return pendingEventCalls_; }
   // Called on every ProcessPendingEvents, as a user's action between frames.
   std::function<void()> onPendingEvents;
@@ -49,8 +50,9 @@ class HeadlessHost : public Host {
   std::optional<std::string> AskOpenFile(const FileBoxRequest& request) override;
   std::optional<std::string> AskSaveFile(const FileBoxRequest& request) override;
   int AskQuery(const QueryRequest& request) override;
-  bool ClipboardHasBitmap() override { return clipboardHasBitmap_; }
-  void ClearClipboard() override { clipboardHasBitmap_ = false; }
+  bool ClipboardHasBitmap() override { return clipboard_.has_value(); }
+  bool ReadClipboardBitmap(Picture& picture) override;
+  void ClearClipboard() override { clipboard_.reset(); }
   void ProcessPendingEvents() override;
 
  private:
@@ -63,7 +65,7 @@ class HeadlessHost : public Host {
   std::deque<int> queryAnswers_;
   std::vector<FileBoxRequest> fileBoxes_;
   std::vector<QueryRequest> queries_;
-  bool clipboardHasBitmap_ = false;
+  std::optional<Picture> clipboard_;
   int pendingEventCalls_ = 0;
 };
 

@@ -16,6 +16,7 @@
 
 namespace kandrel {
 
+class Picture;
 class ProcVirtual;
 class ProcModule;
 
@@ -110,6 +111,8 @@ class Host : public ImageWindowFactory {
   virtual int AskQuery(const QueryRequest& request) = 0;
 
   virtual bool ClipboardHasBitmap() = 0;
+  // The clip board's bitmap into picture; false (picture unchanged) when it holds none.
+  virtual bool ReadClipboardBitmap(Picture& picture) = 0;
   virtual void ClearClipboard() = 0;
   // Lets the interface paint and take commands between frames of a continuous run.
   virtual void ProcessPendingEvents() = 0;

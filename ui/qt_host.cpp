@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -9,7 +10,9 @@
 #include <QStringList>
 #include <QThread>
 #include <cstdio>
+#include <cstring>
 
+#include "image/picture.h"
 #include "ui/form_factory.h"
 #include "ui/form_image_win.h"
 #include "ui/form_input_error.h"
@@ -111,6 +114,17 @@ int QtHost::AskQuery(const QueryRequest& request) {
 bool QtHost::ClipboardHasBitmap() {
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
   return data != nullptr && data->hasImage();
+}
+
+bool QtHost::ReadClipboardBitmap(Picture& picture) {
+  const QImage image =
+      QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+  if (image.isNull()) return false;
+  picture.Create(image.width(), image.height());
+  const auto lineBytes = static_cast<std::size_t>(image.width()) * 4;
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(picture.ScanLine(y), image.constScanLine(y), lineBytes);
+  return true;
 }
 
 void QtHost::ClearClipboard() { QGuiApplication::clipboard()->clear(); }

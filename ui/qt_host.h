@@ -37,6 +37,7 @@ class QtHost : public Host {
   std::optional<std::string> AskSaveFile(const FileBoxRequest& request) override;
   int AskQuery(const QueryRequest& request) override;
   bool ClipboardHasBitmap() override;
+  bool ReadClipboardBitmap(Picture& picture) override;
   void ClearClipboard() override;
   void ProcessPendingEvents() override;
 

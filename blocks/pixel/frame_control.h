@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "image/picture.h"
 #include "process/proc_module.h"
 #include "process/proc_standard_out.h"
 
@@ -60,10 +61,18 @@ class ProcFrameBuffer : public ProcStandardOut {
   // The buffer image of bufferType, made when missing or of another type; false (with the
   // message) when it cannot be made.
   bool EnsureBuffer();
-  // The buffer (or image) at bufferWidth × bufferHeight with every sample initialValue.
-  void Initialise(Image& image) const;
+  // image at bufferWidth × bufferHeight with every sample initialValue; false (with a message)
+  // for a size no buffer can have.
+  bool Initialise(Image& image);
+  // Execute's part: the input written into the buffer.
+  template <class L>
+  int TakeImage(const InputImages& inputs, const InputImages& outputs);
+  template <class L, class T>
+  int TakeChannel(const InArrays<T>& in, const OutArrays<T>& out);
 
   std::unique_ptr<Image> buffer_;
+  // Between Prepare and Execute the buffer's content lies in the output (see the source).
+  bool bufferInOutput_ = false;
 };
 
 class ProcPeriodSwitch : public ProcVirtual {
@@ -118,7 +127,8 @@ class ProcPaste : public ProcStandardOut {
   bool HoldsPicture() const { return !bmp_.empty(); }
 
  private:
-  // The held picture as the BMP file bytes it is kept and saved as, byte for byte.
+  Picture picture_;
+  // The held picture as the BMP file it is saved as, byte for byte as it was read.
   std::vector<std::uint8_t> bmp_;
 };
 

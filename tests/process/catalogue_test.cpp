@@ -46,7 +46,7 @@ TEST_F(CatalogueTest, CreatedProcessesHaveTheDefaultsOfTheirKind) {
   const Row rows[] = {
       {kTestSourceId, "Source", 0, 1, false},    {kTestScaleId, "Scale", 1, 1, false},
       {kTestAddId, "Add", 2, 1, false},          {kTestDialogId, "WithDialog", 1, 1, true},
-      {kFrameBufferProcessId, "FrameBuf", 1, 1, false}, {kModuleProcessId, "Module 0", 3, 3, true},
+      {kFrameBufferProcessId, "FrameBuf", 1, 1, true}, {kModuleProcessId, "Module 0", 3, 3, true},
   };
   for (const Row& row : rows) {
     std::unique_ptr<ProcVirtual> p = CreateById(row.id);

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "blocks/pixel/frame_control.h"
+#include "image/picture.h"
 #include "process/catalogue.h"
 #include "process/proc_module.h"
 #include "process/process_file.h"
@@ -107,14 +109,11 @@ TEST_F(ModuleTest, MutualFeedLoopsUnlessOneSideIsAFrameDelay) {
     }
   }
   host.ClearMessages();
-  TestSource seed(kTestSourceId);
-  ASSERT_EQ(seed.Step(), 0);
   ProcModule module;
   ProcVirtual* p = AddChild(module, kTestScaleId);
-  ProcVirtual* delay = AddChild(module, kFrameBufferProcessId);
-  // The delay needs a previous frame to deliver; a seed gives it one.
-  delay->Connect(0, &seed, 0);
-  ASSERT_EQ(delay->Step(), 0);
+  auto* delay = AddChild<ProcFrameBuffer>(module, kFrameBufferProcessId);
+  delay->params.bufferType = kTypeFloat1;
+  ASSERT_EQ(delay->Reset(), 0);
   delay->Connect(0, p, 0);
   p->Connect(0, delay, 0);
   module.SetModified(false);
@@ -503,7 +502,9 @@ TEST_F(ModuleTest, CopyThenPasteInsertsAnEqualProcess) {
   original->params.frames = 6;
   original->params.label = "copied";
   original->SetName("edited");
-  host.SetClipboardBitmap(true);
+  Picture picture;
+  picture.Create(1, 1);
+  host.SetClipboardPicture(picture);
 
   CopyToBuffer(*original);
   EXPECT_FALSE(host.ClipboardHasBitmap());
@@ -524,13 +525,22 @@ TEST_F(ModuleTest, CopyThenPasteInsertsAnEqualProcess) {
   EXPECT_FALSE(unedited->IsModified());
 }
 
+// A bitmap on the clip board wins over the copy buffer: it becomes a paste source, which shows
+// it at once.
 TEST_F(ModuleTest, PastingABitmapCreatesThePasteKind) {
   ProcModule module;
   CopyToBuffer(*AddChild(module, kTestScaleId));
-  host.SetClipboardBitmap(true);
-  EXPECT_EQ(PasteFromBuffer(module), 1);  // the paste kind is not built here
-  EXPECT_EQ(host.LastMessage(), "プロセスID=10012が定義されていません。");
-  EXPECT_EQ(module.ChildCount(), 1);
+  Picture picture;
+  picture.Create(2, 1);
+  for (int i = 0; i < 8; ++i) picture.ScanLine(0)[i] = static_cast<std::uint8_t>(10 * i);
+  host.SetClipboardPicture(picture);
+  ASSERT_EQ(PasteFromBuffer(module), 0);
+  ASSERT_EQ(module.ChildCount(), 2);
+  EXPECT_EQ(module.Child(1)->ProcessId(), kPasteProcessId);
+  const auto* pasted = As<Int3Image>(module.Child(1)->GetOutput(0));
+  ASSERT_NE(pasted, nullptr);
+  EXPECT_EQ(pasted->channels[0][0][1], 60);  // red of the second pixel (bytes blue, green, red)
+  EXPECT_EQ(pasted->channels[2][0][1], 40);
 }
 
 }  // namespace
