@@ -222,7 +222,11 @@ ProcPeriodSwitch::ProcPeriodSwitch(int processId) : ProcVirtual(processId) {
 }
 
 Image* ProcPeriodSwitch::GetOutput(int i) const {
-  return i >= 0 && i < OutputCount() ? GetInput(selectedInput_) : nullptr;
+  if (i < 0 || i >= OutputCount() || busy_) return nullptr;
+  busy_ = true;
+  Image* image = GetInput(selectedInput_);
+  busy_ = false;
+  return image;
 }
 
 bool ProcPeriodSwitch::InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) {

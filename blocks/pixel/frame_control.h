@@ -102,6 +102,9 @@ class ProcPeriodSwitch : public ProcVirtual {
 
  private:
   int selectedInput_ = 0;
+  // Set while the selected input is being resolved: switches that feed each other (a loop the
+  // frame fails on) give no image instead of recursing forever.
+  mutable bool busy_ = false;
 };
 
 // Output 1 holds the even rows, output 2 the odd ones, each at full height with the other

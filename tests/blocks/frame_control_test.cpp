@@ -229,6 +229,17 @@ TEST_F(FrameControlTest, ThePeriodSwitchPassesTheVeryImagesInItsCycle) {
   EXPECT_EQ(toggle.Step(), 0);
   EXPECT_EQ(toggle.SelectedInput(), 0);
   toggle.DisconnectAll();
+
+  // Two switches feeding each other: no image, no type, and the frame reports the loop.
+  ProcModule module;
+  ProcVirtual* a = AddChild(module, kPeriodSwitchProcessId);
+  ProcVirtual* b = AddChild(module, kPeriodSwitchProcessId);
+  a->Connect(0, b, 0);
+  b->Connect(0, a, 0);
+  EXPECT_EQ(a->GetOutput(0), nullptr);
+  EXPECT_EQ(b->GetOutputType(0), 0);
+  EXPECT_EQ(module.Step(), 1);
+  EXPECT_EQ(host.LastMessage(), module.Name() + " 内のループ処理が解決できません。");
 }
 
 TEST_F(FrameControlTest, InterlaceSplitsEvenAndOddRowsForEveryType) {
