@@ -7,15 +7,25 @@
 
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
+#include "blocks/pixel/frame_control.h"
+#include "blocks/pixel/lessons.h"
+#include "blocks/pixel/pattern.h"
+#include "blocks/pixel/tone.h"
 #include "blocks/pixel/type_conversion.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
+#include "ui/form_contrast.h"
+#include "ui/form_frame_buffer.h"
+#include "ui/form_gamma_correction.h"
+#include "ui/form_lesson2.h"
 #include "ui/form_multi_adder.h"
 #include "ui/form_multiplier.h"
 #include "ui/form_no_param.h"
+#include "ui/form_period_switch.h"
 #include "ui/form_read_file.h"
 #include "ui/form_resize.h"
 #include "ui/form_save_file.h"
+#include "ui/form_sine_wave.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
 
@@ -41,6 +51,12 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormToIntDouble", Make<TFormToIntDouble, ProcToInt>},
     {"TFormToMono", Make<TFormToMono, ProcToMono>},
     {"TFormResize", Make<TFormResize, ProcResize>},
+    {"TFormContrast", Make<TFormContrast, ProcContrast>},
+    {"TFormGammaCorrection", Make<TFormGammaCorrection, ProcGammaDbl>},
+    {"TFormFrameBuffer", Make<TFormFrameBuffer, ProcFrameBuffer>},
+    {"TFormPeriodSwitch", Make<TFormPeriodSwitch, ProcPeriodSwitch>},
+    {"TFormSineWave", Make<TFormSineWave, ProcSineWave>},
+    {"TFormLesson2", Make<TFormLesson2, ProcLesson2>},
 };
 
 }  // namespace
