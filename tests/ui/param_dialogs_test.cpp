@@ -23,6 +23,7 @@
 #include "process/text_codec.h"
 #include "tests/support/kandrel_test.h"
 #include "tests/support/test_kinds.h"
+#include "tests/ui/dialog_probes.h"
 #include "ui/form_factory.h"
 #include "ui/form_multi_adder.h"
 #include "ui/form_multiplier.h"
@@ -35,48 +36,6 @@
 
 namespace kandrel::testing {
 namespace {
-
-// Processes get their real dialogs.
-class DialogHost : public HeadlessHost {
- public:
-  std::unique_ptr<ProcessDialog> CreateParameterDialog(ProcVirtual& process,
-                                                       const std::string& formClass) override {
-    return CreateForm(formClass, process);
-  }
-};
-
-template <class Form>
-Form& DialogOf(ProcVirtual& process) {
-  auto* form = dynamic_cast<Form*>(process.Dialog());
-  if (form == nullptr) throw std::logic_error("the process has no dialog of that class");
-  return *form;
-}
-
-// The control a label names.
-template <class Control = QLineEdit>
-Control& Labelled(QWidget& dialog, const QString& caption) {
-  for (QLabel* label : dialog.findChildren<QLabel*>())
-    if (label->text() == caption)
-      if (auto* control = qobject_cast<Control*>(label->buddy())) return *control;
-  throw std::logic_error("no control labelled " + caption.toStdString());
-}
-
-QAbstractButton& Button(QWidget& dialog, const QString& text) {
-  for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
-    if (button->text() == text) return *button;
-  throw std::logic_error("no button " + text.toStdString());
-}
-
-template <class Control>
-Control& Named(QWidget& dialog, const char* name) {
-  if (auto* control = dialog.findChild<Control*>(name)) return *control;
-  throw std::logic_error(std::string("no control ") + name);
-}
-
-void Enter(QWidget& control, Qt::FocusReason reason = Qt::MouseFocusReason) {
-  QFocusEvent focusIn(QEvent::FocusIn, reason);
-  QCoreApplication::sendEvent(&control, &focusIn);
-}
 
 class ParamDialogTest : public ::testing::Test {
  protected:

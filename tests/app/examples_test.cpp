@@ -1,0 +1,143 @@
+// The bundled example graphs that need no outside files: each file holds the graph built here
+// (KANDREL_WRITE_DEMO=1 rewrites them after a deliberate change), and each runs headless through
+// the real executable with the results it is meant to teach.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "blocks/pixel/arithmetic.h"
+#include "blocks/pixel/frame_control.h"
+#include "blocks/pixel/pattern.h"
+#include "blocks/pixel/tone.h"
+#include "image/tiff_dump.h"
+#include "process/catalogue.h"
+#include "process/proc_module.h"
+#include "process/process_file.h"
+#include "tests/support/kandrel_test.h"
+
+namespace kandrel::testing {
+namespace {
+
+std::string ExampleFile(const std::string& name) {
+  return std::string(KANDREL_SOURCE_DIR) + "/examples/" + name;
+}
+
+// The saved graph is the bundled file, byte for byte.
+void ExpectBundled(ProcModule& root, const std::string& name) {
+  MemoryStream expected;
+  root.Save(expected);
+  if (std::getenv("KANDREL_WRITE_DEMO") != nullptr) WriteFileBytes(ExampleFile(name), expected.Bytes());
+  EXPECT_EQ(ReadFileBytes(ExampleFile(name)), expected.Bytes()) << name;
+}
+
+ProcSineWave* AddPattern(ProcModule& root, const char* name, int x, int y) {
+  auto* pattern = AddChild<ProcSineWave>(root, kSineWaveProcessId);
+  pattern->SetName(name);
+  pattern->SetIconPosition(x, y);
+  return pattern;
+}
+
+// A counter made of a feedback loop: the adder adds a flat field of ones to what the frame buffer
+// kept from the previous frame, so the buffer shows 0, 1, 2, … frame by frame.
+std::unique_ptr<ProcModule> FeedbackGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Feedback");
+  ProcSineWave* one = AddPattern(*root, "One", 40, 20);
+  one->params.width = 64;
+  one->params.height = 48;
+  one->params.intOutput = 1;
+  one->params.patternKind = ProcSineWave::kFlat;
+  one->params.flatValue = 1.0;
+  auto* count = AddChild<ProcFrameBuffer>(*root, kFrameBufferProcessId);
+  count->SetName("Count");
+  count->params = {kTypeInt1, 64, 48, 0.0};
+  count->SetIconPosition(200, 120);
+  ProcVirtual* adder = AddChild(*root, kAdderProcessId);
+  adder->SetIconPosition(200, 20);
+  adder->Connect(0, count, 0);
+  adder->Connect(1, one, 0);
+  count->Connect(0, adder, 0);
+  root->OutputPort()->Connect(0, count, 0);
+  root->OutputPort()->Connect(1, adder, 0);
+  return root;
+}
+
+// Test patterns and what tone and frame control do to them: a zone plate gamma-encoded and with
+// its contrast raised, its two interlaced fields, and a switch that shows the zone plate for two
+// frames and the contrast chart for three.
+std::unique_ptr<ProcModule> PatternsGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Patterns");
+  ProcSineWave* plate = AddPattern(*root, "ZonePlate", 40, 20);
+  plate->params.width = 256;
+  plate->params.height = 192;
+  plate->params.patternKind = ProcSineWave::kZonePlate;
+  ProcSineWave* chart = AddPattern(*root, "Chart", 40, 120);
+  chart->params.width = 256;
+  chart->params.height = 192;
+  chart->params.patternKind = ProcSineWave::kChart;
+  auto* gamma = AddChild<ProcGammaDbl>(*root, kGammaProcessId);
+  gamma->params.direction = ProcGammaDbl::kGamma;
+  gamma->Connect(0, plate, 0);
+  gamma->SetIconPosition(200, 20);
+  auto* contrast = AddChild<ProcContrast>(*root, kContrastProcessId);
+  contrast->params = {2.0, -0.5};
+  contrast->Connect(0, plate, 0);
+  contrast->SetIconPosition(200, 74);
+  ProcVirtual* fields = AddChild(*root, kInterlaceProcessId);
+  fields->Connect(0, plate, 0);
+  fields->SetIconPosition(200, 128);
+  auto* toggle = AddChild<ProcPeriodSwitch>(*root, kPeriodSwitchProcessId);
+  toggle->params = {2, 3};
+  toggle->Connect(0, plate, 0);
+  toggle->Connect(1, chart, 0);
+  toggle->SetIconPosition(200, 182);
+  root->OutputPort()->Connect(0, gamma, 0);
+  root->OutputPort()->Connect(1, contrast, 0);
+  root->OutputPort()->Connect(2, toggle, 0);
+  return root;
+}
+
+// Runs the executable on the file with the arguments; its exit status.
+int RunExecutable(const std::string& arguments) {
+  const std::string command = std::string(KANDREL_BINARY) + " --batch " + arguments + " 2>&1";
+  return std::system(command.c_str());
+}
+
+class ExamplesTest : public KandrelTest {
+ protected:
+  TempDir dir;
+};
+
+TEST_F(ExamplesTest, TheFeedbackLoopCountsFrameByFrame) {
+  std::unique_ptr<ProcModule> root = FeedbackGraph();
+  ExpectBundled(*root, "feedback.knd");
+  ASSERT_EQ(RunExecutable("--frames 5 --out " + dir.File("out") + " " + ExampleFile("feedback.knd")), 0);
+  for (int frame = 0; frame < 5; ++frame) {
+    Int1Image count;
+    char name[32];
+    std::snprintf(name, sizeof name, "out/out1_%04d.tif", frame);
+    ASSERT_EQ(LoadImageTIFF(count, dir.File(name)), 0) << name;
+    ASSERT_EQ(count.Width(), 64);
+    for (int s : count.channels[0]) ASSERT_EQ(s, frame) << name;
+  }
+}
+
+TEST_F(ExamplesTest, ThePatternsRunWithoutAPicture) {
+  std::unique_ptr<ProcModule> root = PatternsGraph();
+  ExpectBundled(*root, "patterns.knd");
+  ASSERT_EQ(RunExecutable("--frames 6 --out " + dir.File("out") + " " + ExampleFile("patterns.knd")), 0);
+  // The switch's output: the zone plate (its centre 1) at frames 0, 1 and 5, the chart else.
+  for (int frame = 0; frame < 6; ++frame) {
+    Float1Image shown;
+    char name[32];
+    std::snprintf(name, sizeof name, "out/out3_%04d.tif", frame);
+    ASSERT_EQ(LoadImageTIFF(shown, dir.File(name)), 0) << name;
+    const bool plate = frame % 5 < 2;
+    EXPECT_EQ(shown.channels[0][96][128] == 1.0f, plate) << frame;
+  }
+}
+
+}  // namespace
+}  // namespace kandrel::testing
