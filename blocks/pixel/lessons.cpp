@@ -1,5 +1,7 @@
 #include "blocks/pixel/lessons.h"
 
+#include <algorithm>
+
 #include "process/catalogue.h"
 #include "process/param_record.h"
 
@@ -12,10 +14,18 @@ ProcLesson1::ProcLesson1(int processId) : ProcStandardOut(processId) {
   SetPortCounts(1, 1);
 }
 
-bool ProcLesson1::InferOutputTypes(const TypeList&, TypeList&) { return false; }
+bool ProcLesson1::InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) {
+  if (inTypes[0] < 1 || inTypes[0] > kImageTypeCount) return false;
+  outTypes[0] = inTypes[0];
+  return true;
+}
 
-int ProcLesson1::ProcessFloatChannel(const InArrays<float>&, const OutArrays<float>&) {
-  return 1;
+// Only this handler is written; every other type reaches it through the framework's routes.
+int ProcLesson1::ProcessFloatChannel(const InArrays<float>& in, const OutArrays<float>& out) {
+  if (in[0] == nullptr || out[0] == nullptr) return 1;
+  out[0]->Resize(in[0]->Width(), in[0]->Height());
+  std::transform(in[0]->begin(), in[0]->end(), out[0]->begin(), [](float x) { return 1.0f - x; });
+  return 0;
 }
 
 // ---- ProcLesson2
@@ -26,10 +36,40 @@ ProcLesson2::ProcLesson2(int processId) : ProcStandardOut(processId) {
   CreateParameterDialog("TFormLesson2");
 }
 
-bool ProcLesson2::InferOutputTypes(const TypeList&, TypeList&) { return false; }
+bool ProcLesson2::InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) {
+  int type = 0;
+  for (int k = 0; k < 3; ++k)
+    if (inTypes[k] != 0) type = inTypes[k];
+  if (type < 1 || type > kImageTypeCount) return false;
+  for (int k = 0; k < 3; ++k)
+    if (inTypes[k] != 0 && inTypes[k] != type) return false;
+  outTypes[0] = type;
+  return true;
+}
 
-int ProcLesson2::ProcessFloatChannel(const InArrays<float>&, const OutArrays<float>&) {
-  return 1;
+int ProcLesson2::ProcessFloatChannel(const InArrays<float>& in, const OutArrays<float>& out) {
+  const FloatArray* last = nullptr;
+  for (int k = 0; k < 3; ++k)
+    if (in[k] != nullptr) last = in[k];
+  if (last == nullptr || out[0] == nullptr) return 1;
+  for (int k = 0; k < 3; ++k) {
+    if (in[k] != nullptr && !in[k]->SameSize(*last)) {
+      Message("入力画像のサイズがそろっていません。");
+      return 1;
+    }
+  }
+  FloatArray& sum = *out[0];
+  sum.Resize(last->Width(), last->Height());
+  std::fill(sum.begin(), sum.end(), static_cast<float>(params.offset));
+  const double weights[] = {params.weight1, params.weight2, params.weight3};
+  for (int k = 0; k < 3; ++k) {
+    if (in[k] == nullptr) continue;
+    // Each term is formed in extended precision and rounded into the sum on its own.
+    const long double weight = weights[k];
+    std::transform(in[k]->begin(), in[k]->end(), sum.begin(), sum.begin(),
+                   [weight](float x, float s) { return static_cast<float>(x * weight + s); });
+  }
+  return 0;
 }
 
 int ProcLesson2::SaveParams(ByteStream& stream) {
@@ -50,9 +90,35 @@ ProcLesson3::ProcLesson3(int processId) : ProcStandardOut(processId) {
   SetPortCounts(1, 1);
 }
 
-bool ProcLesson3::InferOutputTypes(const TypeList&, TypeList&) { return false; }
+bool ProcLesson3::InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) {
+  if (inTypes[0] != kTypeInt3) return false;
+  outTypes[0] = kTypeInt1;
+  return true;
+}
 
-int ProcLesson3::Process(const InputImages&, OutputImages&) { return 1; }
+// Replaces the whole standard frame: no type check, no attribute copy, no channel threads.
+int ProcLesson3::Process(const InputImages& inputs, OutputImages& outputs) {
+  const Int3Image* input = As<Int3Image>(inputs[0]);
+  Int1Image* output = As<Int1Image>(outputs[0].get());
+  if (input == nullptr || output == nullptr) {
+    Message("入出力エラー");
+    return 1;
+  }
+  const auto& [r, g, b] = input->channels;
+  int result = 0;
+  if (!g.SameSize(r) || !b.SameSize(r)) {
+    Message(Name() + "への入力の各チャンネルのサイズが異なります。");
+    result = 1;
+  } else {
+    IntArray& luma = output->channels[0];
+    luma.Resize(r.Width(), r.Height());
+    for (std::size_t i = 0; i < luma.SampleCount(); ++i)
+      luma.Data()[i] =
+          RoundHalfAwayFromZero(0.299 * r.Data()[i] + 0.587 * g.Data()[i] + 0.114 * b.Data()[i]);
+  }
+  output->ResetView();
+  return result;
+}
 
 void RegisterLessonKinds() {
   Catalogue& catalogue = Catalogue::Instance();

@@ -46,7 +46,8 @@ class ProcLesson2 : public ProcStandardOut {
   Params params;
 };
 
-// 0.299·R + 0.587·G + 0.114·B of an Int 3ch image, rounded, as Int 1ch.
+// 0.299·R + 0.587·G + 0.114·B of an Int 3ch image whose channels share one size, rounded half
+// away from zero, as Int 1ch (saturated where no int holds the sum).
 class ProcLesson3 : public ProcStandardOut {
  public:
   explicit ProcLesson3(int processId);

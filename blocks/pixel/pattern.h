@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "process/proc_standard_out.h"
 
@@ -52,11 +53,19 @@ class ProcSineWave : public ProcStandardOut {
 
   explicit ProcSineWave(int processId);
   bool InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) override;
+  // Refuses a stored record the dialog could not have written: a width or height below 1, or a
+  // pattern or waveform outside its list. Larger sizes than the dialog's are drawn.
+  int Process(const InputImages& inputs, OutputImages& outputs) override;
+  // Draws the pattern in float; an Int output is rounded from it by the framework.
   int ProcessFloatChannel(const InArrays<float>& in, const OutArrays<float>& out) override;
   int SaveParams(ByteStream& stream) override;
   int LoadParams(ByteStream& stream) override;
 
   Params params;
+
+ private:
+  // Shows the name followed by text, sets the status "err" and fails.
+  int Refuse(const std::string& text);
 };
 
 void RegisterPatternKinds();

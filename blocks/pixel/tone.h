@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "process/proc_standard_out.h"
 
@@ -13,7 +14,8 @@ constexpr int kContrastProcessId = 10021;
 constexpr int kGammaProcessId = 10010;
 
 // Int: trunc(s × gain) + trunc(offset); Float: s × gain + offset in float; Complex: both parts
-// times the gain, the offset added to the real part. No clamping.
+// times the gain, the offset added to the real part. No clamping: an Int product no int holds
+// saturates, the Int addition wraps like 32-bit machine arithmetic.
 class ProcContrast : public ProcStandardOut {
  public:
   struct Params {
@@ -40,7 +42,8 @@ class ProcContrast : public ProcStandardOut {
 
 // y = x^e, point-symmetric for negative samples (e = gamma for "Degamma", 1 / gamma for
 // "Gamma"), or relative to a fixed white level W: y = W · (x / W)^e. Only the Float handler is
-// its own: Int samples are rounded back, Complex parts are mapped separately.
+// its own: Int samples are rounded back, Complex parts are mapped separately. A gamma of 0 or
+// below, and a fixed white level of 0, fail the frame.
 class ProcGammaDbl : public ProcStandardOut {
  public:
   enum Direction : std::int32_t { kGamma = 0, kDegamma = 1 };
@@ -61,13 +64,17 @@ class ProcGammaDbl : public ProcStandardOut {
 
   explicit ProcGammaDbl(int processId);
   bool InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) override;
-  // Refuses a gamma of 0 or below before the frame runs.
+  // Refuses the parameters above before the frame runs.
   int Process(const InputImages& inputs, OutputImages& outputs) override;
   int ProcessFloatChannel(const InArrays<float>& in, const OutArrays<float>& out) override;
   int SaveParams(ByteStream& stream) override;
   int LoadParams(ByteStream& stream) override;
 
   Params params;
+
+ private:
+  // Shows text, puts it in the status after "err：" and fails.
+  int Refuse(const std::string& text);
 };
 
 void RegisterToneKinds();
