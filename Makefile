@@ -13,7 +13,6 @@ BUILD := build
 ASAN_BUILD := build-asan
 BENCH_BUILD := build-bench
 SHOWCASE := examples/showcase.knd
-SAMPLE := examples/sample.bmp
 
 .PHONY: deps configure build run test test-plain test-asan bench clean
 
@@ -34,10 +33,7 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-$(SAMPLE): examples/make_sample_image.sh
-	sh examples/make_sample_image.sh $@
-
-run: build $(SAMPLE)
+run: build
 	./$(BUILD)/app/kandrel $(SHOWCASE)
 
 test-plain: build

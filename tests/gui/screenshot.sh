@@ -1,11 +1,10 @@
 #!/bin/sh
-# Starts the real program on a private X server with the showcase graph (and the picture its
-# script makes), lets it step a frame and photograph the screen.
+# Starts the real program on a private X server with the showcase graph, lets it step a frame
+# and photograph the screen.
 # usage: screenshot.sh KANDREL SOURCE_DIR WORK_DIR   (writes WORK_DIR/screen.png)
 set -eu
 kandrel=$1 source=$2 work=$3
 rm -rf "$work" && mkdir -p "$work/config" "$work/runtime" && chmod 700 "$work/runtime"
-sh "$source/examples/make_sample_image.sh" "$work/sample.bmp"
 cp "$source/examples/showcase.knd" "$work/"
 display=90
 while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
