@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "blocks/pixel/sample_ops.h"
 #include "process/catalogue.h"
 #include "process/param_record.h"
 
@@ -36,14 +37,6 @@ int GuardedProcess(ProcStandardOut& process, const InputImages& inputs, OutputIm
     return 1;
   }
   return process.ProcStandardOut::Process(inputs, outputs);
-}
-
-// Two's-complement wrap-around, computed in unsigned arithmetic where overflow is defined.
-int WrapAdd(int a, int b) {
-  return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b));
-}
-int WrapSubtract(int a, int b) {
-  return static_cast<int>(static_cast<unsigned>(a) - static_cast<unsigned>(b));
 }
 
 // The per-sample operations. Float and complex results are formed in double and rounded to
@@ -198,14 +191,6 @@ void AssembleChannels(const InputImages& inputs, Three& output, int width, int h
     else
       std::fill(output.channels[c].begin(), output.channels[c].end(), typename One::Sample{});
   }
-}
-
-template <class T, class F>
-int MapSamples(const InArrays<T>& in, const OutArrays<T>& out, F f) {
-  if (in[0] == nullptr || out[0] == nullptr) return 1;
-  out[0]->Resize(in[0]->Width(), in[0]->Height());
-  std::transform(in[0]->begin(), in[0]->end(), out[0]->begin(), f);
-  return 0;
 }
 
 }  // namespace

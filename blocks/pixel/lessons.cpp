@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "blocks/pixel/sample_ops.h"
 #include "process/catalogue.h"
 #include "process/param_record.h"
 
@@ -15,17 +16,12 @@ ProcLesson1::ProcLesson1(int processId) : ProcStandardOut(processId) {
 }
 
 bool ProcLesson1::InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) {
-  if (inTypes[0] < 1 || inTypes[0] > kImageTypeCount) return false;
-  outTypes[0] = inTypes[0];
-  return true;
+  return InferInputType(inTypes, outTypes);
 }
 
 // Only this handler is written; every other type reaches it through the framework's routes.
 int ProcLesson1::ProcessFloatChannel(const InArrays<float>& in, const OutArrays<float>& out) {
-  if (in[0] == nullptr || out[0] == nullptr) return 1;
-  out[0]->Resize(in[0]->Width(), in[0]->Height());
-  std::transform(in[0]->begin(), in[0]->end(), out[0]->begin(), [](float x) { return 1.0f - x; });
-  return 0;
+  return MapSamples(in, out, [](float x) { return 1.0f - x; });
 }
 
 // ---- ProcLesson2

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "blocks/pixel/sample_ops.h"
 #include "image/vector_clones.h"
 #include "process/catalogue.h"
 #include "process/param_record.h"
@@ -12,27 +13,6 @@ namespace kandrel {
 namespace {
 
 using Complex = std::complex<float>;
-
-// Any linked type gives the same type; an unlinked input is refused.
-bool InferInputType(const TypeList& inTypes, TypeList& outTypes) {
-  if (inTypes[0] < 1 || inTypes[0] > kImageTypeCount) return false;
-  outTypes[0] = inTypes[0];
-  return true;
-}
-
-// The output takes the input's size and f of each of its samples.
-template <class T, class F>
-int MapSamples(const InArrays<T>& in, const OutArrays<T>& out, F f) {
-  if (in[0] == nullptr || out[0] == nullptr) return 1;
-  out[0]->Resize(in[0]->Width(), in[0]->Height());
-  std::transform(in[0]->begin(), in[0]->end(), out[0]->begin(), f);
-  return 0;
-}
-
-// Two's-complement wrap-around, computed in unsigned arithmetic where overflow is defined.
-int WrapAdd(int a, int b) {
-  return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b));
-}
 
 // The product is rounded to float before the float addition, as two scalar operations would.
 KANDREL_VECTOR_CLONES void ScaleAndShift(const float* __restrict in, float* __restrict out,

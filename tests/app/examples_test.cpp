@@ -27,7 +27,8 @@ std::string ExampleFile(const std::string& name) {
 void ExpectBundled(ProcModule& root, const std::string& name) {
   MemoryStream expected;
   root.Save(expected);
-  if (std::getenv("KANDREL_WRITE_DEMO") != nullptr) WriteFileBytes(ExampleFile(name), expected.Bytes());
+  if (std::getenv("KANDREL_WRITE_DEMO") != nullptr)
+    WriteFileBytes(ExampleFile(name), expected.Bytes());
   EXPECT_EQ(ReadFileBytes(ExampleFile(name)), expected.Bytes()) << name;
 }
 
@@ -113,7 +114,8 @@ class ExamplesTest : public KandrelTest {
 TEST_F(ExamplesTest, TheFeedbackLoopCountsFrameByFrame) {
   std::unique_ptr<ProcModule> root = FeedbackGraph();
   ExpectBundled(*root, "feedback.knd");
-  ASSERT_EQ(RunExecutable("--frames 5 --out " + dir.File("out") + " " + ExampleFile("feedback.knd")), 0);
+  ASSERT_EQ(
+      RunExecutable("--frames 5 --out " + dir.File("out") + " " + ExampleFile("feedback.knd")), 0);
   for (int frame = 0; frame < 5; ++frame) {
     Int1Image count;
     char name[32];
@@ -127,7 +129,8 @@ TEST_F(ExamplesTest, TheFeedbackLoopCountsFrameByFrame) {
 TEST_F(ExamplesTest, ThePatternsRunWithoutAPicture) {
   std::unique_ptr<ProcModule> root = PatternsGraph();
   ExpectBundled(*root, "patterns.knd");
-  ASSERT_EQ(RunExecutable("--frames 6 --out " + dir.File("out") + " " + ExampleFile("patterns.knd")), 0);
+  ASSERT_EQ(
+      RunExecutable("--frames 6 --out " + dir.File("out") + " " + ExampleFile("patterns.knd")), 0);
   // The switch's output: the zone plate (its centre 1) at frames 0, 1 and 5, the chart else.
   for (int frame = 0; frame < 6; ++frame) {
     Float1Image shown;
