@@ -571,8 +571,10 @@ void CheckedConvertColor<C>::ConvertFloatSample(float a, float b, float c, float
 // same: the rule rounds the float of the double sum y + k·c half away from zero. The float sum
 // lies within 2^-21 · (|y| + |cr| + |cb|) of the exact sum (a few float roundings of terms of
 // at most that size, with coefficients below 2, and the float the rule rounds lies within half
-// a float step of it), so where no half-integer lies that close it rounds the same way, by
-// adding ½ and taking the floor. Elsewhere, and for samples of more than 2^20, the double rule.
+// a float step of it), so where no half-integer lies that close, the nearest integer of the
+// float sum is the rule's result. Elsewhere the double rule decides; that includes every sample
+// triple whose magnitudes add up to 2^20 or more, as the margin then reaches ½, so the float sums
+// that are rounded stay below 2^22.
 
 namespace {
 
@@ -589,9 +591,7 @@ int RoundedUnlessNearHalf(float v, float margin, int& uncertain) {
 }
 
 int FastRgbFromYCrCb(int y, int cr, int cb, int& r, int& g, int& b) {
-  constexpr int kLargest = 1 << 20;
-  int uncertain = (y < -kLargest) | (y > kLargest) | (cr < -kLargest) | (cr > kLargest) |
-                  (cb < -kLargest) | (cb > kLargest);
+  int uncertain = 0;
   const float fy = static_cast<float>(y), fcr = static_cast<float>(cr),
               fcb = static_cast<float>(cb);
   const float margin = 0x1p-21f * (std::fabs(fy) + std::fabs(fcr) + std::fabs(fcb));

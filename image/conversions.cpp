@@ -156,6 +156,35 @@ struct TabledIntLevels {
   std::uint32_t last;
 };
 
+// Int samples whose levels rise linearly with the magnitude, as they do when the display gamma
+// is the image's own: the level is computed, not loaded, wherever LinearScaleFor found that the
+// formula gives every entry of the table.
+template <bool kAbsolute>
+struct LinearIntLevels {
+  LinearIntLevels(float scale, std::size_t entries)
+      : scale(scale), last(static_cast<std::uint32_t>(entries - 1)) {}
+  static std::uint32_t Level(std::uint32_t magnitude, float scale) {
+    const auto level = static_cast<int>(static_cast<float>(static_cast<int>(magnitude)) * scale + 0.5f);
+    return static_cast<std::uint32_t>(std::min(level, 255));
+  }
+  [[gnu::always_inline]] void Map(const int* in, unsigned char* out, int n, int halve) const {
+    const std::uint32_t largest = last;
+    const float s = scale;
+    for (int i = 0; i < n; ++i)
+      out[i] = static_cast<unsigned char>(Level(std::min(Magnitude<kAbsolute>(in[i]), largest), s) >> halve);
+  }
+  float scale;
+  std::uint32_t last;
+};
+
+// 255 / white when LinearIntLevels reproduces the whole table with it, else 0.
+float LinearScaleFor(const std::vector<std::uint32_t>& table, double white) {
+  const auto scale = static_cast<float>(255.0 / white);
+  for (std::size_t m = 0; m < table.size(); ++m)
+    if (LinearIntLevels<true>::Level(static_cast<std::uint32_t>(m), scale) != table[m]) return 0;
+  return scale;
+}
+
 // Float samples. With rising, finite thresholds the bisection counts the thresholds at or below
 // the sample, and for non-negative floats that order is the order of their bits. The table is
 // indexed by the top bits, in buckets so narrow that each holds at most one threshold; an entry
@@ -305,6 +334,7 @@ void MapRows(const Array2D<Sample>& src, int left, int top, int right, int botto
 struct PreparedDisplayLevels {
   Thresholds thresholds{};
   std::vector<std::uint32_t> intTable;
+  float linearScale = 0;  // nonzero: the int table is linear with this slope
   BucketTable floatTable;
 };
 
@@ -317,6 +347,10 @@ void MapRowsWith(const PreparedDisplayLevels& prepared, const Array2D<Sample>& s
   if constexpr (std::is_same_v<Levels, SearchedLevels<true>> ||
                 std::is_same_v<Levels, SearchedLevels<false>>)
     MapRows(src, left, top, right, bottom, dst, Levels(prepared.thresholds), rowBegin, rowEnd);
+  else if constexpr (std::is_same_v<Levels, LinearIntLevels<true>> ||
+                     std::is_same_v<Levels, LinearIntLevels<false>>)
+    MapRows(src, left, top, right, bottom, dst,
+            Levels(prepared.linearScale, prepared.intTable.size()), rowBegin, rowEnd);
   else if constexpr (std::is_same_v<Sample, int>)
     MapRows(src, left, top, right, bottom, dst, Levels(prepared.intTable), rowBegin, rowEnd);
   else
@@ -340,8 +374,10 @@ DisplayLevels<Sample>::DisplayLevels(double white, bool absolute, double gamma,
   const Thresholds& t = prepared->thresholds = BuildThresholds(white, gamma);
   if constexpr (kInt) {
     prepared->intTable = IntLevelTable(t, sampleCount);
-    mapRows_ = prepared->intTable.empty() ? RowMapperFor<SearchedLevels, int>(absolute)
-                                          : RowMapperFor<TabledIntLevels, int>(absolute);
+    if (!prepared->intTable.empty()) prepared->linearScale = LinearScaleFor(prepared->intTable, white);
+    mapRows_ = prepared->intTable.empty()     ? RowMapperFor<SearchedLevels, int>(absolute)
+               : prepared->linearScale != 0 ? RowMapperFor<LinearIntLevels, int>(absolute)
+                                              : RowMapperFor<TabledIntLevels, int>(absolute);
   } else {
     // An unmirrored NaN is a sample "not ≥ 0", shown as 0 is.
     prepared->floatTable = BuildBucketTable(t, sampleCount, absolute ? 0 : Bisect(t, 0.0f));
