@@ -46,7 +46,13 @@ void TakeInput(const Array2D<T>& input, const Array2D<T>* rest, Array2D<T>& buff
   const int width = buffer.Width();
   const int overlapWidth = std::min(width, input.Width());
   const int overlapHeight = std::min(buffer.Height(), input.Height());
-  for (int y = 0; y < buffer.Height(); ++y) {
+  int y = 0;
+  // Rows of one width lie end to end: the overlap is then one block.
+  if (input.Width() == width && overlapHeight > 0) {
+    std::copy(input[0], input[0] + static_cast<std::size_t>(width) * overlapHeight, buffer[0]);
+    y = overlapHeight;
+  }
+  for (; y < buffer.Height(); ++y) {
     T* b = buffer[y];
     int x = 0;
     if (y < overlapHeight) {
