@@ -5,7 +5,7 @@
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libbenchmark-dev \
   qt6-base-dev qt6-qpa-plugins libtiff-dev libopencv-core-dev libopencv-imgcodecs-dev \
-  libopencv-imgproc-dev fonts-ipafont-gothic xvfb
+  libopencv-imgproc-dev fonts-ipafont-gothic xvfb iverilog
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

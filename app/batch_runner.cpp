@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "hdl/verilog.h"
 #include "image/tiff_dump.h"
 #include "process/catalogue.h"
 #include "process/headless_host.h"
@@ -100,6 +101,12 @@ std::optional<BatchOptions> ParseBatchArguments(const std::vector<std::string>& 
         return std::nullopt;
       }
       options.saveTo = args[++i];
+    } else if (arg == "--verilog") {
+      if (!hasValue) {
+        error = "--verilog needs a file name";
+        return std::nullopt;
+      }
+      options.verilogTo = args[++i];
     } else if (arg == "--out") {
       if (!hasValue) {
         error = "--out needs a directory";
@@ -158,6 +165,16 @@ int RunBatch(const BatchOptions& options, HeadlessHost& host, std::ostream& out)
   }
   if (!options.saveTo.empty() && SaveProcessFile(root.get(), options.saveTo).empty())
     return kBatchBadInput;
+  if (!options.verilogTo.empty()) {
+    if (SaveVerilogFile(*root, options.verilogTo).empty()) return kBatchBadInput;
+    const std::vector<std::string> repeated = RepeatedVerilogModuleNames(*root);
+    if (!repeated.empty()) {
+      std::string names;
+      for (const std::string& name : repeated) names += (names.empty() ? "" : ", ") + name;
+      host.ShowMessage("kandrel: warning: " + options.verilogTo +
+                       " defines more than one module named " + names);
+    }
+  }
   return result;
 }
 

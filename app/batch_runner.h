@@ -17,12 +17,14 @@ struct BatchOptions {
   std::optional<int> frames;  // default: the root's frame count
   std::string saveTo;
   std::string outDirectory;  // TIFF dumps of the root's outputs after every frame
+  std::string verilogTo;     // the root's Verilog text after the frames
   bool describe = false;
   std::string file;
 };
 
 inline constexpr const char* kBatchUsage =
-    "usage: kandrel --batch [--frames N] [--out DIR] [--save OUT.knd] [--describe] FILE.knd";
+    "usage: kandrel --batch [--frames N] [--out DIR] [--save OUT.knd] [--verilog OUT.sv] "
+    "[--describe] FILE.knd";
 
 enum BatchExit { kBatchOk = 0, kBatchFrameFailed = 1, kBatchBadInput = 2 };
 

@@ -26,6 +26,7 @@ constexpr const char* kHelp =
     "  --out DIR         after each frame f, writes every image output k of the top module as\n"
     "                    the TIFF dump DIR/out<k>_<ffff>.tif\n"
     "  --save OUT.knd    writes the graph after the frames ran\n"
+    "  --verilog OUT.sv  writes the top module's SystemVerilog skeleton after the frames ran\n"
     "  --describe        prints the process tree before running\n"
     "Exit status: 0 when every frame ran, 1 when a frame failed, 2 when a file could not be\n"
     "read or written or the arguments are wrong.\n";

@@ -41,6 +41,10 @@ std::unique_ptr<ProcessDialog> HeadlessHost::CreateNoParamDialog(ProcVirtual&) {
   return std::make_unique<HeadlessDialog>();
 }
 
+std::unique_ptr<ProcessDialog> HeadlessHost::CreateVerilogWindow(ProcModule&) {
+  return std::make_unique<HeadlessDialog>();
+}
+
 std::unique_ptr<ModuleEditor> HeadlessHost::CreateModuleEditor(ProcModule& module) {
   return std::make_unique<HeadlessModuleEditor>(module);
 }

@@ -103,6 +103,8 @@ class Host : public ImageWindowFactory {
                                                                const std::string& formClass) = 0;
   virtual std::unique_ptr<ProcessDialog> CreateNoParamDialog(ProcVirtual& process) = 0;
   virtual std::unique_ptr<ModuleEditor> CreateModuleEditor(ProcModule& module) = 0;
+  // The window that shows a module's Verilog text and keeps it up to date while it is shown.
+  virtual std::unique_ptr<ProcessDialog> CreateVerilogWindow(ProcModule& module) = 0;
 
   // The chosen path, or nothing when the user cancelled.
   virtual std::optional<std::string> AskOpenFile(const FileBoxRequest& request) = 0;

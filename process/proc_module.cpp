@@ -99,6 +99,7 @@ ProcModule::ProcModule(int processId)
 
 ProcModule::~ProcModule() {
   const RepaintHold hold;
+  verilogWindow_.reset();  // it reads the module while it lives
   if (g_activeModule == this) g_activeModule = nullptr;
   // An input may read this module's own output: it must let go while the output port exists.
   inThrough_->DisconnectAll();
@@ -110,6 +111,11 @@ ProcModule::~ProcModule() {
   inThrough_.reset();
   LiveModules().erase(this);
   editor_ = nullptr;
+}
+
+void ProcModule::ShowVerilog() {
+  if (verilogWindow_ == nullptr) verilogWindow_ = GetHost().CreateVerilogWindow(*this);
+  if (verilogWindow_ != nullptr) verilogWindow_->Show();
 }
 
 int ProcModule::LiveModuleCount() { return static_cast<int>(LiveModules().size()); }

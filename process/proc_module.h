@@ -102,6 +102,9 @@ class ProcModule final : public ProcVirtual {
   ProcThrough* InputPort() const { return inThrough_.get(); }
   ProcThrough* OutputPort() const { return outThrough_.get(); }
   ModuleEditor* Editor() const { return editor_; }
+  // Shows the window of the module's Verilog text (made when first shown).
+  void ShowVerilog();
+  ProcessDialog* VerilogWindow() const { return verilogWindow_.get(); }
   // Modules alive in this program; names new modules "Module <n>".
   static int LiveModuleCount();
 
@@ -118,6 +121,7 @@ class ProcModule final : public ProcVirtual {
   std::array<std::unique_ptr<ProcVirtual>, MAX_PROCESS> children_;
   int childCount_ = 0;
   ModuleEditor* editor_ = nullptr;  // owned as the module's dialog
+  std::unique_ptr<ProcessDialog> verilogWindow_;
 };
 
 // Whether the last module read from a stream was refused for holding modules nested deeper

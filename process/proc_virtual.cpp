@@ -238,6 +238,8 @@ void ProcVirtual::SetName(const std::string& text) {
 
 bool ProcVirtual::InferOutputTypes(const TypeList&, TypeList&) { return false; }
 
+void ProcVirtual::WriteVerilogParams(std::vector<std::string>&, const std::string&) const {}
+
 int ProcVirtual::Process(const InputImages&, OutputImages&) {
   Message("処理が実装されていません。");
   return 1;

@@ -102,6 +102,9 @@ class ProcVirtual {
   virtual int Process(const InputImages& inputs, OutputImages& outputs);
   virtual int PrepareOutputs(const InputImages& inputs, OutputImages& outputs);
   virtual int ResetOutputs(OutputImages& outputs);
+  // The parameter lines of this kind's hardware cell, instantiated as instance, appended to lines
+  // of its Verilog text; none by default.
+  virtual void WriteVerilogParams(std::vector<std::string>& lines, const std::string& instance) const;
 
   int ProcessId() const { return processId_; }
   const std::string& Name() const { return name_; }

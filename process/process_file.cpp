@@ -7,6 +7,7 @@
 
 #include "process/catalogue.h"
 #include "process/proc_module.h"
+#include "process/replace_file.h"
 
 namespace kandrel {
 
@@ -119,25 +120,14 @@ std::string SaveProcessFile(ProcVirtual* p, const std::string& requestedPath) {
     path = *chosen;
   }
   SetLastUsedDirectory(DirectoryOf(path));
-  // Written beside the target and renamed over it, so that a failed write (full disk) never
-  // destroys the file the user had.
-  const std::string temporary = path + ".saving";
-  FileStream file;
-  bool written = file.Open(temporary, FileStream::Mode::kWrite);
-  int error = errno;
-  if (written) {
+  std::string error;
+  const auto write = [p](ByteStream& file) {
     p->Save(file);
-    written = file.Close();
-    error = errno;
-  }
-  std::error_code renameError;
-  if (written) fs::rename(temporary, path, renameError);
-  if (!written || renameError) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
+    return true;
+  };
+  if (!ReplaceFile(path, write, error)) {
     p->SetModified(true);  // nothing was saved
-    GetHost().ShowMessage("ファイル " + path + " に書き込めません。" +
-                          (renameError ? renameError.message() : SystemError(error)));
+    GetHost().ShowMessage("ファイル " + path + " に書き込めません。" + error);
     return {};
   }
   return path;

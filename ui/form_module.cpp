@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "hdl/verilog.h"
 #include "process/catalogue.h"
 #include "process/process_file.h"
 #include "ui/module_dialogs.h"
@@ -152,14 +153,13 @@ void TFormModule::BuildMenus() {
   add(submoduleMenu_, QStringLiteral("このモジュールのみ保存..."), &TFormModule::SaveModuleAlone);
   add(submoduleMenu_, QStringLiteral("このモジュールの名前を編集..."), &TFormModule::RenameModule);
   add(submoduleMenu_, QStringLiteral("入出力端子数を編集..."), &TFormModule::EditPortCounts);
-  // Verilog output is not offered from the editor: its items exist, hidden and disabled.
-  for (const QString& text :
-       {QStringLiteral("Verilogを表示"), QStringLiteral("Verilogファイルを出力...")}) {
-    QAction* action = submoduleMenu_->addAction(text);
-    action->setVisible(false);
-    action->setEnabled(false);
-  }
+  add(submoduleMenu_, QStringLiteral("Verilogを表示"), &TFormModule::ShowVerilog);
+  add(submoduleMenu_, QStringLiteral("Verilogファイルを出力..."), &TFormModule::SaveVerilog);
 }
+
+void TFormModule::ShowVerilog() { module_.ShowVerilog(); }
+
+void TFormModule::SaveVerilog() { SaveVerilogFile(module_, ""); }
 
 void TFormModule::ConnectIcon(TProcFrame& icon) {
   TProcFrame* frame = &icon;

@@ -61,6 +61,8 @@ class TFormModule : public QMainWindow, public ModuleEditor {
   void SaveModuleAlone();
   void RenameModule();
   void EditPortCounts();
+  void ShowVerilog();
+  void SaveVerilog();
 
   // The menus the main window takes into its menu bar while this editor is active.
   QMenu* EditMenu() const { return editMenu_; }

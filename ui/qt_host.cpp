@@ -19,6 +19,7 @@
 #include "ui/form_module.h"
 #include "ui/form_no_param.h"
 #include "ui/form_query.h"
+#include "ui/form_verilog.h"
 
 namespace kandrel {
 
@@ -75,6 +76,10 @@ std::unique_ptr<ProcessDialog> QtHost::CreateNoParamDialog(ProcVirtual& process)
 
 std::unique_ptr<ModuleEditor> QtHost::CreateModuleEditor(ProcModule& module) {
   return std::make_unique<TFormModule>(module);
+}
+
+std::unique_ptr<ProcessDialog> QtHost::CreateVerilogWindow(ProcModule& module) {
+  return std::make_unique<TFormVerilog>(module);
 }
 
 std::unique_ptr<ImageWindow> QtHost::CreateImageWindow(Image& image) {

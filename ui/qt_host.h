@@ -32,6 +32,7 @@ class QtHost : public Host {
                                                        const std::string& formClass) override;
   std::unique_ptr<ProcessDialog> CreateNoParamDialog(ProcVirtual& process) override;
   std::unique_ptr<ModuleEditor> CreateModuleEditor(ProcModule& module) override;
+  std::unique_ptr<ProcessDialog> CreateVerilogWindow(ProcModule& module) override;
   std::unique_ptr<ImageWindow> CreateImageWindow(Image& image) override;
   std::optional<std::string> AskOpenFile(const FileBoxRequest& request) override;
   std::optional<std::string> AskSaveFile(const FileBoxRequest& request) override;

@@ -119,6 +119,8 @@ TEST_F(BatchTest, ArgumentsAreCheckedBeforeAnythingRuns) {
   EXPECT_FALSE(ParseBatchArguments({"a.knd", "b.knd"}, error));
   EXPECT_FALSE(ParseBatchArguments({"a.knd", "--out"}, error));
   EXPECT_EQ(ParseBatchArguments({"--out", "d", "a.knd"}, error)->outDirectory, "d");
+  EXPECT_EQ(ParseBatchArguments({"--verilog", "v.sv", "a.knd"}, error)->verilogTo, "v.sv");
+  EXPECT_FALSE(ParseBatchArguments({"a.knd", "--verilog"}, error));
   const auto options = ParseBatchArguments({"--describe", "--frames", "0", "--save", "o.knd", "a.knd"}, error);
   ASSERT_TRUE(options);
   EXPECT_TRUE(options->describe);

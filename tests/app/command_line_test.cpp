@@ -41,11 +41,11 @@ TEST(CommandLineTest, HelpAndVersionNeedNoDisplay) {
     EXPECT_TRUE(help.err.empty()) << help.err;
     EXPECT_EQ(help.out.rfind("usage: kandrel [--screenshot PNG] [FILE...]\n", 0), 0u) << help.out;
     EXPECT_NE(
-        help.out.find("kandrel --batch [--frames N] [--out DIR] [--save OUT.knd] [--describe] "
-                      "FILE.knd\n"),
+        help.out.find("kandrel --batch [--frames N] [--out DIR] [--save OUT.knd] "
+                      "[--verilog OUT.sv] [--describe] FILE.knd\n"),
         std::string::npos);
-    for (const char* each :
-         {"--frames N", "--out DIR", "--save OUT.knd", "--describe", "--screenshot"})
+    for (const char* each : {"--frames N", "--out DIR", "--save OUT.knd", "--verilog OUT.sv",
+                             "--describe", "--screenshot"})
       EXPECT_NE(help.out.find(std::string("\n  ") + each), std::string::npos) << each;
   }
   const Outcome version = RunProgram("", "--version", dir);

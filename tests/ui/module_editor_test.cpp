@@ -3,6 +3,7 @@
 // outputs, deleting with confirmations, the port dialog, renaming and the window's placement.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -13,23 +14,36 @@
 #include <QScreen>
 #include <QTest>
 #include <QUrl>
+#include <stdexcept>
 
 #include "process/process_file.h"
 #include "tests/support/kandrel_test.h"
 #include "tests/support/test_kinds.h"
+#include "hdl/verilog.h"
 #include "ui/form_module.h"
+#include "ui/form_verilog.h"
 #include "ui/module_dialogs.h"
 
 namespace kandrel::testing {
 namespace {
 
-// Gives every module the real editor window.
+// Gives every module the real editor window and the real Verilog window.
 class EditorHost : public HeadlessHost {
  public:
   std::unique_ptr<ModuleEditor> CreateModuleEditor(ProcModule& module) override {
     return std::make_unique<TFormModule>(module);
   }
+  std::unique_ptr<ProcessDialog> CreateVerilogWindow(ProcModule& module) override {
+    return std::make_unique<TFormVerilog>(module);
+  }
 };
+
+// The editor's menu command of that text.
+QAction& Command(TFormModule& form, const QString& text) {
+  for (QAction* action : form.findChildren<QAction*>())
+    if (action->text() == text) return *action;
+  throw std::logic_error("no command " + text.toStdString());
+}
 
 QPoint CentreOn(const TFormModule& form, const QWidget& part) {
   return part.mapTo(form.Canvas(), part.rect().center());
@@ -343,6 +357,35 @@ TEST_F(ModuleEditorTest, DroppedFilesAreInsertedInOrder) {
   EXPECT_EQ(module->Child(3)->Name(), "Second");
   EXPECT_EQ(module->Child(4)->Name(), "First");
   EXPECT_EQ(form->IconCount(), 5);
+}
+
+// The two Verilog commands: the window shows the module's text as the file would hold it and
+// follows the graph; the file goes where the box says, named after the module.
+TEST_F(ModuleEditorTest, TheVerilogCommandsShowAndSaveTheText) {
+  module->SetName("Demo 1");
+  QAction& show = Command(*form, "Verilogを表示");
+  QAction& save = Command(*form, "Verilogファイルを出力...");
+  EXPECT_TRUE(show.isVisible() && show.isEnabled() && save.isVisible() && save.isEnabled());
+  show.trigger();
+  auto* window = dynamic_cast<TFormVerilog*>(module->VerilogWindow());
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->windowTitle(), "Demo 1");
+  QString expected = QString::fromStdString(VerilogText(*module)).replace("\r\n", "\n");
+  expected.chop(1);
+  EXPECT_EQ(window->Text(), expected);
+  module->SetName("Demo 2");
+  window->Refresh();
+  EXPECT_TRUE(window->Text().startsWith("//===") && window->Text().contains("module Demo_2("));
+
+  TempDir dir;
+  host.QueueFileAnswer(dir.File("chosen.sv"));
+  save.trigger();
+  ASSERT_EQ(host.FileBoxesAsked().size(), 1u);
+  EXPECT_TRUE(host.FileBoxesAsked()[0].initialName.ends_with("Demo_2.sv"));
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(dir.File("chosen.sv"));
+  const std::string text = VerilogText(*module);
+  EXPECT_EQ(bytes, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 }  // namespace

@@ -1,0 +1,77 @@
+//==========================================================
+//	Kandrel Auto Generation
+//==========================================================
+
+module Saver( input iPixClk,
+	//ExtIn
+		input 	Ext_In1_,
+		input [ 2:0]	Ext_In1_Sync,
+
+		input 	Ext_In2_,
+		input [ 2:0]	Ext_In2_Sync,
+
+		input 	Ext_In3_,
+		input [ 2:0]	Ext_In3_Sync,
+
+	//ExtOut
+		output 	O1_,
+		output [ 2:0]	O1_Sync,
+
+		output 	O2_,
+		output [ 2:0]	O2_Sync,
+
+		output 	O3_,
+		output [ 2:0]	O3_Sync
+
+	);
+
+	Plate
+		Proc1( iPixClk,
+			//In
+			//Out
+				Proc1_O1_FLT,
+				Proc1_O1_Sync
+			);
+			wire [31:0]	Proc1_O1_FLT;
+			wire [ 2:0]	Proc1_O1_Sync;
+
+	SaveFile
+		Proc2( iPixClk,
+			//In
+				Proc1_O1_FLT,
+				Proc1_O1_Sync
+			//Out
+			);
+
+	//ExtOut
+endmodule
+//----------------------------------------------------------
+
+module Plate( input iPixClk,
+	//ExtIn
+	//ExtOut
+		output [31:0]	O1_FLT,
+		output [ 2:0]	O1_Sync
+
+	);
+
+	//-----------------------
+	// Under construction...
+	//-----------------------
+endmodule
+//----------------------------------------------------------
+
+module SaveFile( input iPixClk,
+	//ExtIn
+		input [31:0]	Ext_In1_FLT,
+		input [ 2:0]	Ext_In1_Sync
+
+	//ExtOut
+	);
+
+	//-----------------------
+	// Under construction...
+	//-----------------------
+endmodule
+//----------------------------------------------------------
+
