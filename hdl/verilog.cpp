@@ -1,9 +1,9 @@
 #include "hdl/verilog.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
 #include "process/proc_module.h"
@@ -16,15 +16,36 @@ namespace kandrel {
 namespace {
 
 constexpr const char* kSuffixes[] = {"", "INT", "FLT", "CMPLX", "INTx3", "FLTx3", "CMPLXx3"};
-constexpr int kBusBits[] = {0, 8, 32, 64, 24, 96, 192};
+// "[%2d:0]" of the bus widths 8, 32, 64, 24, 96 and 192 bits.
+constexpr const char* kRanges[] = {"", "[ 7:0]", "[31:0]", "[63:0]", "[23:0]", "[95:0]", "[191:0]"};
 
 bool IsKnownType(int type) { return type >= 1 && type <= kImageTypeCount; }
 
-// The last connection of a port list never ends with a comma.
-void DropFinalComma(std::string& line) {
-  const std::size_t comma = line.rfind(',');
-  if (comma != std::string::npos) line.erase(comma, 1);
-}
+// Appends whole lines to the text, and takes the final comma off a line written earlier (the
+// last connection of a port list, which is only known once the list is complete).
+class Lines {
+ public:
+  explicit Lines(std::string& text) : text_(text) {}
+  template <class... Parts>
+  void Add(const Parts&... parts) {
+    const std::string_view views[] = {std::string_view(parts)..., "\r\n"};
+    std::size_t size = text_.size();
+    for (std::string_view view : views) size += view.size();
+    if (size > text_.capacity()) text_.reserve(std::max(size, 2 * text_.capacity()));
+    for (std::string_view view : views) text_.append(view);
+  }
+  // The line about to be added may lose its final comma.
+  void MarkNext() { marked_ = text_.size(); }
+  void DropFinalCommaOfMarked() {
+    const std::size_t end = text_.find('\r', marked_);
+    const std::size_t comma = text_.rfind(',', end);
+    if (comma != std::string::npos && comma >= marked_) text_.erase(comma, 1);
+  }
+
+ private:
+  std::string& text_;
+  std::size_t marked_ = 0;
+};
 
 // The signal that feeds input i of x inside m, or of m's output port: a port of m, the output
 // wire of the child that produces it, or nothing when the input is not fed from inside m.
@@ -43,49 +64,55 @@ std::string FeedingSignal(ProcModule& m, const ProcVirtual& x, int i, bool sync)
 }
 
 // Child k of m instantiated as Proc(k + 1) and wired, with the wires of its outputs.
-void WriteChildInstance(ProcModule& m, int k, VerilogLines& lines) {
+void WriteChildInstance(ProcModule& m, int k, Lines& lines) {
   ProcVirtual& child = *m.Child(k);
   const std::string instance = VerilogInstanceName(k);
-  lines.push_back("\t" + VerilogModuleName(child));
-  lines.push_back("\t\t" + instance + "( iPixClk,");
-  std::size_t lastConnection = lines.size() - 1;
-  lines.push_back("\t\t\t//In");
+  lines.Add("\t", VerilogModuleName(child));
+  lines.MarkNext();
+  lines.Add("\t\t", instance, "( iPixClk,");
+  lines.Add("\t\t\t//In");
   for (int i = 0; i < child.InputCount(); ++i) {
-    lines.push_back("\t\t\t\t" + FeedingSignal(m, child, i, false) + ",");
-    lines.push_back("\t\t\t\t" + FeedingSignal(m, child, i, true) + ",");
-    lastConnection = lines.size() - 1;
+    lines.Add("\t\t\t\t", FeedingSignal(m, child, i, false), ",");
+    lines.MarkNext();
+    lines.Add("\t\t\t\t", FeedingSignal(m, child, i, true), ",");
   }
-  lines.push_back("\t\t\t//Out");
+  lines.Add("\t\t\t//Out");
   for (int j = 0; j < child.OutputCount(); ++j) {
-    lines.push_back("\t\t\t\t" + instance + "_" + VerilogOutputPort(child, j) + ",");
-    lines.push_back("\t\t\t\t" + instance + "_" + VerilogOutputSync(j) + ",");
-    lastConnection = lines.size() - 1;
+    lines.Add("\t\t\t\t", instance, "_", VerilogOutputPort(child, j), ",");
+    lines.MarkNext();
+    lines.Add("\t\t\t\t", instance, "_", VerilogOutputSync(j), ",");
   }
-  DropFinalComma(lines[lastConnection]);
-  lines.push_back("\t\t\t);");
+  lines.DropFinalCommaOfMarked();
+  lines.Add("\t\t\t);");
   for (int j = 0; j < child.OutputCount(); ++j) {
-    lines.push_back("\t\t\twire " + VerilogOutputRange(child, j) + "\t" + instance + "_" +
-                    VerilogOutputPort(child, j) + ";");
-    lines.push_back("\t\t\twire [ 2:0]\t" + instance + "_" + VerilogOutputSync(j) + ";");
+    lines.Add("\t\t\twire ", VerilogOutputRange(child, j), "\t", instance, "_",
+              VerilogOutputPort(child, j), ";");
+    lines.Add("\t\t\twire [ 2:0]\t", instance, "_", VerilogOutputSync(j), ";");
   }
-  lines.emplace_back();
+  lines.Add("");
 }
 
-void WriteModuleOfModule(ProcModule& m, VerilogLines& lines) {
-  WriteVerilogHeader(m, lines);
+void WriteModuleOfModule(ProcModule& m, std::string& text) {
+  WriteVerilogHeader(m, text);
+  Lines lines(text);
   for (int k = 0; k < m.ChildCount(); ++k) WriteChildInstance(m, k, lines);
-  lines.push_back("\t//ExtOut");
+  lines.Add("\t//ExtOut");
   ProcThrough& outputs = *m.OutputPort();
   for (int j = 0; j < m.OutputCount(); ++j) {
     if (outputs.GetInputLink(j).source == nullptr) continue;
-    lines.push_back("\tassign " + VerilogOutputPort(m, j) + "\t= " +
-                    FeedingSignal(m, outputs, j, false) + ";");
-    lines.push_back("\tassign " + VerilogOutputSync(j) + "\t= " +
-                    FeedingSignal(m, outputs, j, true) + ";");
-    lines.emplace_back();
+    lines.Add("\tassign ", VerilogOutputPort(m, j), "\t= ", FeedingSignal(m, outputs, j, false), ";");
+    lines.Add("\tassign ", VerilogOutputSync(j), "\t= ", FeedingSignal(m, outputs, j, true), ";");
+    lines.Add("");
   }
-  WriteVerilogFooter(lines);
-  for (int k = 0; k < m.ChildCount(); ++k) WriteVerilogModule(*m.Child(k), lines);
+  WriteVerilogFooter(text);
+  for (int k = 0; k < m.ChildCount(); ++k) WriteVerilogModule(*m.Child(k), text);
+}
+
+std::size_t ProcessCount(const ProcVirtual& p) {
+  std::size_t count = 1;
+  if (const auto* module = dynamic_cast<const ProcModule*>(&p))
+    for (int k = 0; k < module->ChildCount(); ++k) count += ProcessCount(*module->Child(k));
+  return count;
 }
 
 void CollectModuleNames(ProcVirtual& p, std::vector<std::string>& names) {
@@ -98,12 +125,7 @@ void CollectModuleNames(ProcVirtual& p, std::vector<std::string>& names) {
 
 std::string VerilogTypeSuffix(int type) { return IsKnownType(type) ? kSuffixes[type] : ""; }
 
-std::string VerilogRange(int type) {
-  if (!IsKnownType(type)) return {};
-  char range[16];
-  std::snprintf(range, sizeof range, "[%2d:0]", kBusBits[type] - 1);
-  return range;
-}
+std::string VerilogRange(int type) { return IsKnownType(type) ? kRanges[type] : ""; }
 
 std::string VerilogModuleName(const ProcVirtual& p) {
   std::string name = p.Name();
@@ -134,87 +156,89 @@ std::string VerilogCellName(const ProcVirtual& p, int type) {
 
 std::string VerilogInstanceName(int k) { return "Proc" + std::to_string(k + 1); }
 
-void WriteVerilogHeader(ProcVirtual& p, VerilogLines& lines) {
-  lines.push_back("module " + VerilogModuleName(p) + "( input iPixClk,");
-  std::size_t lastPort = lines.size() - 1;
-  lines.push_back("\t//ExtIn");
+void WriteVerilogHeader(ProcVirtual& p, std::string& text) {
+  Lines lines(text);
+  lines.MarkNext();
+  lines.Add("module ", VerilogModuleName(p), "( input iPixClk,");
+  lines.Add("\t//ExtIn");
   for (int i = 0; i < p.InputCount(); ++i) {
-    lines.push_back("\t\tinput " + VerilogInputRange(p, i) + "\t" + VerilogInputPort(p, i) + ",");
-    lines.push_back("\t\tinput [ 2:0]\t" + VerilogInputSync(i) + ",");
-    lastPort = lines.size() - 1;
-    lines.emplace_back();
+    lines.Add("\t\tinput ", VerilogInputRange(p, i), "\t", VerilogInputPort(p, i), ",");
+    lines.MarkNext();
+    lines.Add("\t\tinput [ 2:0]\t", VerilogInputSync(i), ",");
+    lines.Add("");
   }
-  lines.push_back("\t//ExtOut");
+  lines.Add("\t//ExtOut");
   for (int j = 0; j < p.OutputCount(); ++j) {
-    lines.push_back("\t\toutput " + VerilogOutputRange(p, j) + "\t" + VerilogOutputPort(p, j) +
-                    ",");
-    lines.push_back("\t\toutput [ 2:0]\t" + VerilogOutputSync(j) + ",");
-    lastPort = lines.size() - 1;
-    lines.emplace_back();
+    lines.Add("\t\toutput ", VerilogOutputRange(p, j), "\t", VerilogOutputPort(p, j), ",");
+    lines.MarkNext();
+    lines.Add("\t\toutput [ 2:0]\t", VerilogOutputSync(j), ",");
+    lines.Add("");
   }
-  DropFinalComma(lines[lastPort]);
-  lines.push_back("\t);\r\n");
+  lines.DropFinalCommaOfMarked();
+  lines.Add("\t);\r\n");
 }
 
-void WriteVerilogBody(ProcVirtual& p, VerilogLines& lines) {
+void WriteVerilogBody(ProcVirtual& p, std::string& text) {
+  Lines lines(text);
   const std::string cell = VerilogCellName(p, p.GetOutputType(0));
   if (cell.empty()) {
-    lines.push_back("\t//-----------------------");
-    lines.push_back("\t// Under construction...");
-    lines.push_back("\t//-----------------------");
+    lines.Add("\t//-----------------------");
+    lines.Add("\t// Under construction...");
+    lines.Add("\t//-----------------------");
     return;
   }
   const std::string instance = VerilogInstanceName(0);
-  lines.push_back("\t" + cell + "\t" + instance + "( iPixClk, ");
-  std::size_t lastConnection = lines.size() - 1;
-  lines.push_back("\t\t\t//In");
+  lines.MarkNext();
+  lines.Add("\t", cell, "\t", instance, "( iPixClk, ");
+  lines.Add("\t\t\t//In");
   for (int i = 0; i < p.InputCount(); ++i) {
-    lines.push_back("\t\t\t\t" + VerilogInputPort(p, i) + ",");
-    lines.push_back("\t\t\t\t" + VerilogInputSync(i) + ",");
-    lastConnection = lines.size() - 1;
+    lines.Add("\t\t\t\t", VerilogInputPort(p, i), ",");
+    lines.MarkNext();
+    lines.Add("\t\t\t\t", VerilogInputSync(i), ",");
   }
-  lines.push_back("\t\t\t//Out");
+  lines.Add("\t\t\t//Out");
   for (int j = 0; j < p.OutputCount(); ++j) {
-    lines.push_back("\t\t\t\t" + VerilogOutputPort(p, j) + ",");
-    lines.push_back("\t\t\t\t" + VerilogOutputSync(j) + ",");
-    lastConnection = lines.size() - 1;
+    lines.Add("\t\t\t\t", VerilogOutputPort(p, j), ",");
+    lines.MarkNext();
+    lines.Add("\t\t\t\t", VerilogOutputSync(j), ",");
   }
-  DropFinalComma(lines[lastConnection]);
-  lines.push_back("\t\t\t);");
-  p.WriteVerilogParams(lines, instance);
+  lines.DropFinalCommaOfMarked();
+  lines.Add("\t\t\t);");
+  std::vector<std::string> params;
+  p.WriteVerilogParams(params, instance);
+  for (const std::string& line : params) lines.Add(line);
 }
 
-void WriteVerilogFooter(VerilogLines& lines) {
-  lines.push_back("endmodule");
-  lines.push_back("//" + std::string(58, '-') + "\r\n");
+void WriteVerilogFooter(std::string& text) {
+  Lines lines(text);
+  lines.Add("endmodule");
+  lines.Add("//----------------------------------------------------------\r\n");
 }
 
-void WriteVerilogModule(ProcVirtual& p, VerilogLines& lines) {
+void WriteVerilogModule(ProcVirtual& p, std::string& text) {
   if (auto* module = dynamic_cast<ProcModule*>(&p)) {
-    WriteModuleOfModule(*module, lines);
+    WriteModuleOfModule(*module, text);
     return;
   }
-  WriteVerilogHeader(p, lines);
-  WriteVerilogBody(p, lines);
-  WriteVerilogFooter(lines);
+  WriteVerilogHeader(p, text);
+  WriteVerilogBody(p, text);
+  WriteVerilogFooter(text);
 }
 
-void WriteVerilogFileHeader(VerilogLines& lines) {
-  const std::string rule = "//" + std::string(58, '=');
-  lines.push_back(rule);
-  lines.push_back("//\tKandrel Auto Generation");
-  lines.push_back(rule + "\r\n");
+void WriteVerilogFileHeader(std::string& text) {
+  Lines lines(text);
+  lines.Add("//==========================================================");
+  lines.Add("//\tKandrel Auto Generation");
+  lines.Add("//==========================================================\r\n");
 }
 
 std::string VerilogText(ProcModule& m) {
-  VerilogLines lines;
-  WriteVerilogFileHeader(lines);
-  WriteVerilogModule(m, lines);
-  std::size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 2;
+  // About a kilobyte of text per process: one allocation for nearly every graph.
+  constexpr std::size_t kBytesPerProcess = 1024;
   std::string text;
-  text.reserve(size);
-  for (const std::string& line : lines) text.append(line).append("\r\n");
+  text.reserve(kBytesPerProcess * ProcessCount(m));
+  WriteVerilogFileHeader(text);
+  WriteVerilogModule(m, text);
   return text;
 }
 

@@ -1,9 +1,9 @@
 // The SystemVerilog skeleton of a module tree: one hardware module per process, in which a
 // process with a hardware cell instantiates that cell typed by its output image type, and a
 // module connects its children with wires named after the producing instance and port. Every
-// image travels as a data bus and a 3-bit sync bus, clocked by iPixClk. The text is built as a
-// list of lines from the process interface alone; a kind adds parameter lines for its cell
-// through ProcVirtual::WriteVerilogParams.
+// image travels as a data bus and a 3-bit sync bus, clocked by iPixClk. The text is built from
+// the process interface alone, line by line, each line followed by CR LF; a kind adds parameter
+// lines for its cell through ProcVirtual::WriteVerilogParams.
 #pragma once
 
 #include <string>
@@ -14,8 +14,6 @@
 namespace kandrel {
 
 class ProcModule;
-
-using VerilogLines = std::vector<std::string>;
 
 // The type suffix ("INT" … "CMPLXx3", empty for an unknown type) and the bus range "[%2d:0]"
 // (empty for an unknown type) of an image type id.
@@ -35,17 +33,18 @@ std::string VerilogCellName(const ProcVirtual& p, int type);
 // "Proc" + (k + 1).
 std::string VerilogInstanceName(int k);
 
-void WriteVerilogHeader(ProcVirtual& p, VerilogLines& lines);
+// The pieces of the text, appended to text.
+void WriteVerilogHeader(ProcVirtual& p, std::string& text);
 // The cell instance of a process (its comment lines when it has no cell).
-void WriteVerilogBody(ProcVirtual& p, VerilogLines& lines);
-void WriteVerilogFooter(VerilogLines& lines);
+void WriteVerilogBody(ProcVirtual& p, std::string& text);
+void WriteVerilogFooter(std::string& text);
 // The module of p: a process's header, body and footer; a module's own module, with its children
 // instantiated and wired, then the modules of its children, depth first.
-void WriteVerilogModule(ProcVirtual& p, VerilogLines& lines);
+void WriteVerilogModule(ProcVirtual& p, std::string& text);
 // The three lines that open a file (and the Verilog window).
-void WriteVerilogFileHeader(VerilogLines& lines);
+void WriteVerilogFileHeader(std::string& text);
 
-// The file header and the module text of m, each line followed by CR LF (UTF-8).
+// The file header and the module text of m (UTF-8).
 std::string VerilogText(ProcModule& m);
 // The module names that the text of m defines more than once (each listed once, in text order).
 std::vector<std::string> RepeatedVerilogModuleNames(ProcModule& m);
