@@ -100,6 +100,39 @@ std::unique_ptr<ProcModule> PatternsGraph() {
   return root;
 }
 
+// A small image pipeline sketched for hardware: a pattern source, a module that mixes the
+// input with its contrast-raised copy, and an interlace splitter; its Verilog text wires cells
+// Contrast_INT, Adder_INT and Interlace_INT.
+std::unique_ptr<ProcModule> HardwareGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Hardware");
+  ProcSineWave* source = AddPattern(*root, "Source", 40, 20);
+  source->params.width = 64;
+  source->params.height = 48;
+  source->params.intOutput = 1;
+  auto* stage = AddChild<ProcModule>(*root, kModuleProcessId);
+  stage->SetName("Boost");
+  stage->SetIconPosition(200, 20);
+  stage->SetInputCount(1);
+  stage->SetOutputCount(1);
+  stage->Connect(0, source, 0);
+  auto* contrast = AddChild<ProcContrast>(*stage, kContrastProcessId);
+  contrast->params = {2.0, -64.0};
+  contrast->Connect(0, stage->InputPort(), 0);
+  contrast->SetIconPosition(90, 20);
+  ProcVirtual* adder = AddChild(*stage, kAdderProcessId);
+  adder->Connect(0, stage->InputPort(), 0);
+  adder->Connect(1, contrast, 0);
+  adder->SetIconPosition(220, 20);
+  stage->OutputPort()->Connect(0, adder, 0);
+  ProcVirtual* fields = AddChild(*root, kInterlaceProcessId);
+  fields->Connect(0, stage, 0);
+  fields->SetIconPosition(360, 20);
+  root->OutputPort()->Connect(0, fields, 0);
+  root->OutputPort()->Connect(1, fields, 1);
+  return root;
+}
+
 // Runs the executable on the file with the arguments; its exit status.
 int RunExecutable(const std::string& arguments) {
   const std::string command = std::string(KANDREL_BINARY) + " --batch " + arguments + " 2>&1";
@@ -140,6 +173,20 @@ TEST_F(ExamplesTest, ThePatternsRunWithoutAPicture) {
     const bool plate = frame % 5 < 2;
     EXPECT_EQ(shown.channels[0][96][128] == 1.0f, plate) << frame;
   }
+}
+
+TEST_F(ExamplesTest, TheHardwareSketchGivesItsVerilog) {
+  std::unique_ptr<ProcModule> root = HardwareGraph();
+  ExpectBundled(*root, "hardware.knd");
+  const std::string sv = dir.File("hardware.sv");
+  ASSERT_EQ(RunExecutable("--frames 1 --verilog " + sv + " " + ExampleFile("hardware.knd")), 0);
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(sv);
+  const std::string text(bytes.begin(), bytes.end());
+  for (const char* cell : {"\tContrast_INT\tProc1( iPixClk, ", "\tAdder_INT\tProc1( iPixClk, ",
+                           "\tInterlace_INT\tProc1( iPixClk, "})
+    EXPECT_NE(text.find(cell), std::string::npos) << cell;
+  EXPECT_NE(text.find("\t\t\t\tExt_In1_INT,\r\n\t\t\t\tExt_In1_Sync,\r\n\t\t\t\tProc1_O1_INT,"),
+            std::string::npos);  // the adder reads the module input and the contrast
 }
 
 }  // namespace
