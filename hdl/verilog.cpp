@@ -1,7 +1,6 @@
 #include "hdl/verilog.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -259,14 +258,8 @@ std::vector<std::string> RepeatedVerilogModuleNames(ProcModule& m) {
 std::string SaveVerilogFile(ProcModule& m, const std::string& requestedPath) {
   std::string path = requestedPath;
   if (path.empty()) {
-    FileBoxRequest request;
-    request.filter = "Kandrel処理(*.sv)|*.sv";
-    request.defaultExtension = "sv";
-    request.initialDirectory = LastUsedDirectory();
-    request.initialName =
-        (std::filesystem::path(LastUsedDirectory()) / (VerilogModuleName(m) + ".sv")).string();
-    request.confirmOverwrite = true;
-    std::optional<std::string> chosen = GetHost().AskSaveFile(request);
+    std::optional<std::string> chosen =
+        AskSavePath("Kandrel処理(*.sv)|*.sv", "sv", VerilogModuleName(m) + ".sv");
     if (!chosen) return {};
     path = *chosen;
   }

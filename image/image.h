@@ -65,6 +65,9 @@ class Image {
   bool IsWindowVisible() const;
   ImageWindow* Window() const { return window_.get(); }
 
+  // Exchanges the samples (every channel, with its size) with other, an image of the same type;
+  // nothing happens for an image of another type.
+  virtual void SwapSamples(Image& other) = 0;
   virtual void Fill(double value) = 0;
   virtual void AddScalar(double value) = 0;
   virtual void SubtractScalar(double value) = 0;
@@ -108,6 +111,11 @@ class Layers final : public Image {
     ResetView();
   }
 
+  void SwapSamples(Image& other) override {
+    if (other.TypeId() != TYPEID) return;
+    auto& same = static_cast<Layers&>(other);
+    for (int c = 0; c < NCH; ++c) channels[c].Swap(same.channels[c]);
+  }
   void Fill(double value) override;
   void AddScalar(double value) override;
   void SubtractScalar(double value) override;

@@ -105,17 +105,23 @@ std::unique_ptr<ProcVirtual> LoadProcessFile(const std::string& requestedPath) {
   return p;
 }
 
+std::optional<std::string> AskSavePath(const std::string& filter, const std::string& extension,
+                                       const std::string& name) {
+  FileBoxRequest request;
+  request.filter = filter;
+  request.defaultExtension = extension;
+  request.initialDirectory = LastUsed();
+  request.initialName = (fs::path(LastUsed()) / name).string();
+  request.confirmOverwrite = true;
+  return GetHost().AskSaveFile(request);
+}
+
 std::string SaveProcessFile(ProcVirtual* p, const std::string& requestedPath) {
   if (p == nullptr) return {};
   std::string path = requestedPath;
   if (path.empty()) {
-    FileBoxRequest request;
-    request.filter = kProcessFileFilter;
-    request.defaultExtension = kProcessFileExtension;
-    request.initialDirectory = LastUsed();
-    request.initialName = (fs::path(LastUsed()) / p->Name()).string();
-    request.confirmOverwrite = true;
-    std::optional<std::string> chosen = GetHost().AskSaveFile(request);
+    std::optional<std::string> chosen =
+        AskSavePath(kProcessFileFilter, kProcessFileExtension, p->Name());
     if (!chosen) return {};
     path = *chosen;
   }

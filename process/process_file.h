@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "process/param_record.h"
@@ -44,6 +45,11 @@ int ReadRecordWithPath(ByteStream& stream, Params& params) {
   params.fileName = ResolvePath(stored.fileName);
   return result;
 }
+
+// Asks for a file to save to, in the last-used directory, proposing name there and confirming an
+// overwrite; nothing when the user cancelled.
+std::optional<std::string> AskSavePath(const std::string& filter, const std::string& extension,
+                                       const std::string& name);
 
 // Reads the process in path (asks for a file when path is empty). Null when cancelled, when the
 // file cannot be opened, or when it is truncated or corrupt (with a message naming the file).

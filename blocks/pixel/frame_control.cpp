@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <new>
 #include <string>
-#include <type_traits>
 
 #include "process/catalogue.h"
 #include "process/param_record.h"
@@ -14,28 +13,6 @@ namespace kandrel {
 namespace {
 
 using Complex = std::complex<float>;
-
-// f on the image as its concrete type (nothing for an image of no known type).
-template <class F>
-void WithLayers(Image& image, F&& f) {
-  switch (image.TypeId()) {
-    case kTypeInt1: return f(*As<Int1Image>(&image));
-    case kTypeFloat1: return f(*As<Float1Image>(&image));
-    case kTypeComplex1: return f(*As<Complex1Image>(&image));
-    case kTypeInt3: return f(*As<Int3Image>(&image));
-    case kTypeFloat3: return f(*As<Float3Image>(&image));
-    case kTypeComplex3: return f(*As<Complex3Image>(&image));
-    default: return;
-  }
-}
-
-// The samples of two images of one type trade places.
-void SwapSamples(Image& a, Image& b) {
-  WithLayers(a, [&b](auto& first) {
-    auto& second = static_cast<std::remove_reference_t<decltype(first)>&>(b);
-    for (int c = 0; c < first.kChannels; ++c) first.channels[c].Swap(second.channels[c]);
-  });
-}
 
 // The buffer's next content: input over the overlap (anchored top-left) and, elsewhere, the
 // previous content, which lies in rest when the buffer handed its samples to the output, or in
@@ -158,7 +135,7 @@ int ProcFrameBuffer::PrepareOutputs(const InputImages& inputs, OutputImages& out
   }
   // A frame whose Execute did not come (the run stopped) left the content in the output already.
   if (!bufferInOutput_) {
-    SwapSamples(*output, *buffer_);
+    output->SwapSamples(*buffer_);
     bufferInOutput_ = true;
   }
   output->colorSpace = buffer_->colorSpace;

@@ -168,18 +168,27 @@ ProcSineWave* AddPattern(ProcModule& module, const char* name, int kind, bool in
   return pattern;
 }
 
+// A module with the ports its graph uses, no more: the texts stay short.
+std::unique_ptr<ProcModule> ModuleWithPorts(const char* name, int inputs, int outputs) {
+  auto module = std::make_unique<ProcModule>();
+  module->SetName(name);
+  EXPECT_EQ(module->SetInputCount(inputs) | module->SetOutputCount(outputs), 0);
+  return module;
+}
+
 // A pattern through a module that holds a contrast and a module with an absolute value.
 std::unique_ptr<ProcModule> NestedGraph() {
-  auto root = std::make_unique<ProcModule>();
-  root->SetName("Nested");
+  auto root = ModuleWithPorts("Nested", 0, 1);
   ProcSineWave* plate = AddPattern(*root, "Plate", ProcSineWave::kZonePlate, true);
   auto* stage = AddChild<ProcModule>(*root, kModuleProcessId);
   stage->SetName("Stage 1");
+  EXPECT_EQ(stage->SetInputCount(1) | stage->SetOutputCount(2), 0);
   stage->Connect(0, plate, 0);
   ProcVirtual* contrast = AddChild(*stage, kContrastProcessId);
   contrast->Connect(0, stage->InputPort(), 0);
   auto* inner = AddChild<ProcModule>(*stage, kModuleProcessId);
   inner->SetName("Inner.2");
+  EXPECT_EQ(inner->SetInputCount(1) | inner->SetOutputCount(1), 0);
   inner->Connect(0, contrast, 0);
   ProcVirtual* abs = AddChild(*inner, kAbsProcessId);
   abs->Connect(0, inner->InputPort(), 0);
@@ -192,8 +201,7 @@ std::unique_ptr<ProcModule> NestedGraph() {
 
 // An adder whose output goes nowhere, in a module whose outputs are all unfed.
 std::unique_ptr<ProcModule> UnfedGraph() {
-  auto root = std::make_unique<ProcModule>();
-  root->SetName("Unfed");
+  auto root = ModuleWithPorts("Unfed", 0, 1);
   ProcSineWave* a = AddPattern(*root, "A", ProcSineWave::kGrating, true);
   ProcSineWave* b = AddPattern(*root, "B", ProcSineWave::kChart, true);
   ProcVirtual* adder = AddChild(*root, kAdderProcessId);
@@ -204,8 +212,7 @@ std::unique_ptr<ProcModule> UnfedGraph() {
 
 // A saving process, which has no outputs.
 std::unique_ptr<ProcModule> SaverGraph() {
-  auto root = std::make_unique<ProcModule>();
-  root->SetName("Saver");
+  auto root = ModuleWithPorts("Saver", 0, 0);
   ProcSineWave* plate = AddPattern(*root, "Plate", ProcSineWave::kZonePlate, false);
   auto* saver = AddChild<ProcSaveFile>(*root, kSaveFileProcessId);
   saver->params.fileName = "plate";
@@ -216,8 +223,7 @@ std::unique_ptr<ProcModule> SaverGraph() {
 
 // Names with spaces, dots and a character no identifier holds.
 std::unique_ptr<ProcModule> NamesGraph() {
-  auto root = std::make_unique<ProcModule>();
-  root->SetName("Name test 1.0");
+  auto root = ModuleWithPorts("Name test 1.0", 0, 1);
   ProcSineWave* plate = AddPattern(*root, "Zone plate v1.2", ProcSineWave::kZonePlate, true);
   ProcVirtual* gamma = AddChild(*root, kGammaProcessId);
   gamma->SetName("Gamma+Contrast");
@@ -228,16 +234,13 @@ std::unique_ptr<ProcModule> NamesGraph() {
 
 // Two Float 3ch pictures added: the adder's cell takes a 96-bit bus.
 std::unique_ptr<ProcModule> FloatAdderGraph() {
-  auto root = std::make_unique<ProcModule>();
-  root->SetName("FloatAdder");
+  auto root = ModuleWithPorts("FloatAdder", 0, 1);
   ProcVirtual* mixers[2] = {};
   for (int m = 0; m < 2; ++m) {
-    static const char* const kNames[2][3] = {{"R1", "G1", "B1"}, {"R2", "G2", "B2"}};
-    ProcSineWave* patterns[3] = {};
-    for (int c = 0; c < 3; ++c) patterns[c] = AddPattern(*root, kNames[m][c], c, false);
+    ProcSineWave* pattern = AddPattern(*root, m == 0 ? "Plate" : "Chart", 2 + m, false);
     mixers[m] = AddChild(*root, k3chMixerProcessId);
     mixers[m]->SetName(m == 0 ? "Mix1" : "Mix2");
-    for (int c = 0; c < 3; ++c) mixers[m]->Connect(c, patterns[c], 0);
+    for (int c = 0; c < 3; ++c) mixers[m]->Connect(c, pattern, 0);
   }
   ProcVirtual* adder = AddChild(*root, kAdderProcessId);
   adder->Connect(0, mixers[0], 0);
@@ -249,8 +252,7 @@ std::unique_ptr<ProcModule> FloatAdderGraph() {
 // A loop through a frame buffer: the adder reads the buffer, a later child, so a wire is used
 // above its declaration.
 std::unique_ptr<ProcModule> LaterChildGraph() {
-  auto root = std::make_unique<ProcModule>();
-  root->SetName("LaterChild");
+  auto root = ModuleWithPorts("LaterChild", 0, 1);
   ProcSineWave* one = AddPattern(*root, "One", ProcSineWave::kFlat, true);
   one->params.flatValue = 1;
   ProcVirtual* adder = AddChild(*root, kAdderProcessId);
@@ -265,8 +267,7 @@ std::unique_ptr<ProcModule> LaterChildGraph() {
 
 // Two adders of one name: two module definitions of one name.
 std::unique_ptr<ProcModule> TwinsGraph() {
-  auto root = std::make_unique<ProcModule>();
-  root->SetName("Twins");
+  auto root = ModuleWithPorts("Twins", 0, 2);
   ProcSineWave* a = AddPattern(*root, "A", ProcSineWave::kGrating, true);
   for (int k = 0; k < 2; ++k) {
     ProcVirtual* adder = AddChild(*root, kAdderProcessId);
@@ -449,14 +450,6 @@ TEST_F(VerilogTest, TheFileIsCp932AndReplacesTheOldOneOnlyWhenComplete) {
   EXPECT_EQ(std::filesystem::path(host.FileBoxesAsked()[0].initialName).filename(), "Other.sv");
   EXPECT_EQ(host.FileBoxesAsked()[0].filter, "Kandrel処理(*.sv)|*.sv");
   EXPECT_TRUE(host.FileBoxesAsked()[0].confirmOverwrite);
-}
-
-TEST_F(VerilogTest, TheModuleShowsItsVerilogWindow) {
-  ProcModule module;
-  EXPECT_EQ(module.VerilogWindow(), nullptr);  // made when first shown
-  module.ShowVerilog();
-  ASSERT_NE(module.VerilogWindow(), nullptr);
-  EXPECT_TRUE(module.VerilogWindow()->IsVisible());
 }
 
 }  // namespace

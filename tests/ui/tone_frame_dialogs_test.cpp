@@ -389,12 +389,5 @@ TEST_F(ToneFrameDialogTest, Lesson2StoresEachWeightAsItIsReadWithoutARangeCheck)
   EXPECT_EQ(p.weight1, 1e6);
 }
 
-TEST_F(ToneFrameDialogTest, TheseDialogsAreBuiltOnlyForTheirOwnProcessClasses) {
-  TestScale scale(kTestScaleId);
-  for (const char* form : {"TFormFrameBuffer", "TFormPeriodSwitch", "TFormContrast",
-                           "TFormGammaCorrection", "TFormSineWave", "TFormLesson2"})
-    EXPECT_EQ(CreateForm(form, scale), nullptr) << form;
-}
-
 }  // namespace
 }  // namespace kandrel::testing

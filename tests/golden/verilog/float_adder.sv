@@ -4,28 +4,13 @@
 
 module FloatAdder( input iPixClk,
 	//ExtIn
-		input 	Ext_In1_,
-		input [ 2:0]	Ext_In1_Sync,
-
-		input 	Ext_In2_,
-		input [ 2:0]	Ext_In2_Sync,
-
-		input 	Ext_In3_,
-		input [ 2:0]	Ext_In3_Sync,
-
 	//ExtOut
 		output [95:0]	O1_FLTx3,
-		output [ 2:0]	O1_Sync,
-
-		output 	O2_,
-		output [ 2:0]	O2_Sync,
-
-		output 	O3_,
-		output [ 2:0]	O3_Sync
+		output [ 2:0]	O1_Sync
 
 	);
 
-	R1
+	Plate
 		Proc1( iPixClk,
 			//In
 			//Out
@@ -35,17 +20,23 @@ module FloatAdder( input iPixClk,
 			wire [31:0]	Proc1_O1_FLT;
 			wire [ 2:0]	Proc1_O1_Sync;
 
-	G1
+	Mix1
 		Proc2( iPixClk,
 			//In
+				Proc1_O1_FLT,
+				Proc1_O1_Sync,
+				Proc1_O1_FLT,
+				Proc1_O1_Sync,
+				Proc1_O1_FLT,
+				Proc1_O1_Sync,
 			//Out
-				Proc2_O1_FLT,
+				Proc2_O1_FLTx3,
 				Proc2_O1_Sync
 			);
-			wire [31:0]	Proc2_O1_FLT;
+			wire [95:0]	Proc2_O1_FLTx3;
 			wire [ 2:0]	Proc2_O1_Sync;
 
-	B1
+	Chart
 		Proc3( iPixClk,
 			//In
 			//Out
@@ -55,13 +46,13 @@ module FloatAdder( input iPixClk,
 			wire [31:0]	Proc3_O1_FLT;
 			wire [ 2:0]	Proc3_O1_Sync;
 
-	Mix1
+	Mix2
 		Proc4( iPixClk,
 			//In
-				Proc1_O1_FLT,
-				Proc1_O1_Sync,
-				Proc2_O1_FLT,
-				Proc2_O1_Sync,
+				Proc3_O1_FLT,
+				Proc3_O1_Sync,
+				Proc3_O1_FLT,
+				Proc3_O1_Sync,
 				Proc3_O1_FLT,
 				Proc3_O1_Sync,
 			//Out
@@ -71,102 +62,28 @@ module FloatAdder( input iPixClk,
 			wire [95:0]	Proc4_O1_FLTx3;
 			wire [ 2:0]	Proc4_O1_Sync;
 
-	R2
+	Adder
 		Proc5( iPixClk,
 			//In
-			//Out
-				Proc5_O1_FLT,
-				Proc5_O1_Sync
-			);
-			wire [31:0]	Proc5_O1_FLT;
-			wire [ 2:0]	Proc5_O1_Sync;
-
-	G2
-		Proc6( iPixClk,
-			//In
-			//Out
-				Proc6_O1_FLT,
-				Proc6_O1_Sync
-			);
-			wire [31:0]	Proc6_O1_FLT;
-			wire [ 2:0]	Proc6_O1_Sync;
-
-	B2
-		Proc7( iPixClk,
-			//In
-			//Out
-				Proc7_O1_FLT,
-				Proc7_O1_Sync
-			);
-			wire [31:0]	Proc7_O1_FLT;
-			wire [ 2:0]	Proc7_O1_Sync;
-
-	Mix2
-		Proc8( iPixClk,
-			//In
-				Proc5_O1_FLT,
-				Proc5_O1_Sync,
-				Proc6_O1_FLT,
-				Proc6_O1_Sync,
-				Proc7_O1_FLT,
-				Proc7_O1_Sync,
-			//Out
-				Proc8_O1_FLTx3,
-				Proc8_O1_Sync
-			);
-			wire [95:0]	Proc8_O1_FLTx3;
-			wire [ 2:0]	Proc8_O1_Sync;
-
-	Adder
-		Proc9( iPixClk,
-			//In
+				Proc2_O1_FLTx3,
+				Proc2_O1_Sync,
 				Proc4_O1_FLTx3,
 				Proc4_O1_Sync,
-				Proc8_O1_FLTx3,
-				Proc8_O1_Sync,
 			//Out
-				Proc9_O1_FLTx3,
-				Proc9_O1_Sync
+				Proc5_O1_FLTx3,
+				Proc5_O1_Sync
 			);
-			wire [95:0]	Proc9_O1_FLTx3;
-			wire [ 2:0]	Proc9_O1_Sync;
+			wire [95:0]	Proc5_O1_FLTx3;
+			wire [ 2:0]	Proc5_O1_Sync;
 
 	//ExtOut
-	assign O1_FLTx3	= Proc9_O1_FLTx3;
-	assign O1_Sync	= Proc9_O1_Sync;
+	assign O1_FLTx3	= Proc5_O1_FLTx3;
+	assign O1_Sync	= Proc5_O1_Sync;
 
 endmodule
 //----------------------------------------------------------
 
-module R1( input iPixClk,
-	//ExtIn
-	//ExtOut
-		output [31:0]	O1_FLT,
-		output [ 2:0]	O1_Sync
-
-	);
-
-	//-----------------------
-	// Under construction...
-	//-----------------------
-endmodule
-//----------------------------------------------------------
-
-module G1( input iPixClk,
-	//ExtIn
-	//ExtOut
-		output [31:0]	O1_FLT,
-		output [ 2:0]	O1_Sync
-
-	);
-
-	//-----------------------
-	// Under construction...
-	//-----------------------
-endmodule
-//----------------------------------------------------------
-
-module B1( input iPixClk,
+module Plate( input iPixClk,
 	//ExtIn
 	//ExtOut
 		output [31:0]	O1_FLT,
@@ -212,35 +129,7 @@ module Mix1( input iPixClk,
 endmodule
 //----------------------------------------------------------
 
-module R2( input iPixClk,
-	//ExtIn
-	//ExtOut
-		output [31:0]	O1_FLT,
-		output [ 2:0]	O1_Sync
-
-	);
-
-	//-----------------------
-	// Under construction...
-	//-----------------------
-endmodule
-//----------------------------------------------------------
-
-module G2( input iPixClk,
-	//ExtIn
-	//ExtOut
-		output [31:0]	O1_FLT,
-		output [ 2:0]	O1_Sync
-
-	);
-
-	//-----------------------
-	// Under construction...
-	//-----------------------
-endmodule
-//----------------------------------------------------------
-
-module B2( input iPixClk,
+module Chart( input iPixClk,
 	//ExtIn
 	//ExtOut
 		output [31:0]	O1_FLT,

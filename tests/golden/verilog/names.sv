@@ -4,24 +4,9 @@
 
 module Name_test_1_0( input iPixClk,
 	//ExtIn
-		input 	Ext_In1_,
-		input [ 2:0]	Ext_In1_Sync,
-
-		input 	Ext_In2_,
-		input [ 2:0]	Ext_In2_Sync,
-
-		input 	Ext_In3_,
-		input [ 2:0]	Ext_In3_Sync,
-
 	//ExtOut
 		output [ 7:0]	O1_INT,
-		output [ 2:0]	O1_Sync,
-
-		output 	O2_,
-		output [ 2:0]	O2_Sync,
-
-		output 	O3_,
-		output [ 2:0]	O3_Sync
+		output [ 2:0]	O1_Sync
 
 	);
 

@@ -4,24 +4,9 @@
 
 module Nested( input iPixClk,
 	//ExtIn
-		input 	Ext_In1_,
-		input [ 2:0]	Ext_In1_Sync,
-
-		input 	Ext_In2_,
-		input [ 2:0]	Ext_In2_Sync,
-
-		input 	Ext_In3_,
-		input [ 2:0]	Ext_In3_Sync,
-
 	//ExtOut
 		output [ 7:0]	O1_INT,
-		output [ 2:0]	O1_Sync,
-
-		output 	O2_,
-		output [ 2:0]	O2_Sync,
-
-		output 	O3_,
-		output [ 2:0]	O3_Sync
+		output [ 2:0]	O1_Sync
 
 	);
 
@@ -40,24 +25,16 @@ module Nested( input iPixClk,
 			//In
 				Proc1_O1_INT,
 				Proc1_O1_Sync,
-				,
-				,
-				,
-				,
 			//Out
 				Proc2_O1_INT,
 				Proc2_O1_Sync,
 				Proc2_O2_INT,
-				Proc2_O2_Sync,
-				Proc2_O3_,
-				Proc2_O3_Sync
+				Proc2_O2_Sync
 			);
 			wire [ 7:0]	Proc2_O1_INT;
 			wire [ 2:0]	Proc2_O1_Sync;
 			wire [ 7:0]	Proc2_O2_INT;
 			wire [ 2:0]	Proc2_O2_Sync;
-			wire 	Proc2_O3_;
-			wire [ 2:0]	Proc2_O3_Sync;
 
 	//ExtOut
 	assign O1_INT	= Proc2_O1_INT;
@@ -85,21 +62,12 @@ module Stage_1( input iPixClk,
 		input [ 7:0]	Ext_In1_INT,
 		input [ 2:0]	Ext_In1_Sync,
 
-		input 	Ext_In2_,
-		input [ 2:0]	Ext_In2_Sync,
-
-		input 	Ext_In3_,
-		input [ 2:0]	Ext_In3_Sync,
-
 	//ExtOut
 		output [ 7:0]	O1_INT,
 		output [ 2:0]	O1_Sync,
 
 		output [ 7:0]	O2_INT,
-		output [ 2:0]	O2_Sync,
-
-		output 	O3_,
-		output [ 2:0]	O3_Sync
+		output [ 2:0]	O2_Sync
 
 	);
 
@@ -120,24 +88,12 @@ module Stage_1( input iPixClk,
 			//In
 				Proc1_O1_INT,
 				Proc1_O1_Sync,
-				,
-				,
-				,
-				,
 			//Out
 				Proc2_O1_INT,
-				Proc2_O1_Sync,
-				Proc2_O2_,
-				Proc2_O2_Sync,
-				Proc2_O3_,
-				Proc2_O3_Sync
+				Proc2_O1_Sync
 			);
 			wire [ 7:0]	Proc2_O1_INT;
 			wire [ 2:0]	Proc2_O1_Sync;
-			wire 	Proc2_O2_;
-			wire [ 2:0]	Proc2_O2_Sync;
-			wire 	Proc2_O3_;
-			wire [ 2:0]	Proc2_O3_Sync;
 
 	//ExtOut
 	assign O1_INT	= Proc2_O1_INT;
@@ -176,21 +132,9 @@ module Inner_2( input iPixClk,
 		input [ 7:0]	Ext_In1_INT,
 		input [ 2:0]	Ext_In1_Sync,
 
-		input 	Ext_In2_,
-		input [ 2:0]	Ext_In2_Sync,
-
-		input 	Ext_In3_,
-		input [ 2:0]	Ext_In3_Sync,
-
 	//ExtOut
 		output [ 7:0]	O1_INT,
-		output [ 2:0]	O1_Sync,
-
-		output 	O2_,
-		output [ 2:0]	O2_Sync,
-
-		output 	O3_,
-		output [ 2:0]	O3_Sync
+		output [ 2:0]	O1_Sync
 
 	);
 

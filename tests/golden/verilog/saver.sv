@@ -2,27 +2,9 @@
 //	Kandrel Auto Generation
 //==========================================================
 
-module Saver( input iPixClk,
+module Saver( input iPixClk
 	//ExtIn
-		input 	Ext_In1_,
-		input [ 2:0]	Ext_In1_Sync,
-
-		input 	Ext_In2_,
-		input [ 2:0]	Ext_In2_Sync,
-
-		input 	Ext_In3_,
-		input [ 2:0]	Ext_In3_Sync,
-
 	//ExtOut
-		output 	O1_,
-		output [ 2:0]	O1_Sync,
-
-		output 	O2_,
-		output [ 2:0]	O2_Sync,
-
-		output 	O3_,
-		output [ 2:0]	O3_Sync
-
 	);
 
 	Plate

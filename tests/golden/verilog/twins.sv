@@ -4,24 +4,12 @@
 
 module Twins( input iPixClk,
 	//ExtIn
-		input 	Ext_In1_,
-		input [ 2:0]	Ext_In1_Sync,
-
-		input 	Ext_In2_,
-		input [ 2:0]	Ext_In2_Sync,
-
-		input 	Ext_In3_,
-		input [ 2:0]	Ext_In3_Sync,
-
 	//ExtOut
 		output [ 7:0]	O1_INT,
 		output [ 2:0]	O1_Sync,
 
 		output [ 7:0]	O2_INT,
-		output [ 2:0]	O2_Sync,
-
-		output 	O3_,
-		output [ 2:0]	O3_Sync
+		output [ 2:0]	O2_Sync
 
 	);
 
