@@ -212,8 +212,10 @@ void TransformRows(const ComplexArray& src, ComplexArray& dst, const VFFT& fft, 
   BatchBuffers buffers(w);
   for (int y0 = 0; y0 < h; y0 += B) {
     const int lanes = std::min(B, h - y0);
-    std::fill(buffers.re.begin(), buffers.re.end(), 0.0f);
-    std::fill(buffers.im.begin(), buffers.im.end(), 0.0f);
+    if (lanes < B) {  // the spare lanes of the last band carry zeros
+      std::fill(buffers.re.begin(), buffers.re.end(), 0.0f);
+      std::fill(buffers.im.begin(), buffers.im.end(), 0.0f);
+    }
     for (int x = 0; x < w; ++x) {
       const int column = from[static_cast<std::size_t>(x)];
       float* re = &buffers.re[static_cast<std::size_t>(x) * B];
