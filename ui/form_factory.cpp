@@ -12,9 +12,11 @@
 #include "blocks/pixel/pattern.h"
 #include "blocks/pixel/tone.h"
 #include "blocks/pixel/type_conversion.h"
+#include "blocks/transform/dct8x8.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
 #include "ui/form_contrast.h"
+#include "ui/form_dct8x8.h"
 #include "ui/form_frame_buffer.h"
 #include "ui/form_gamma_correction.h"
 #include "ui/form_lesson2.h"
@@ -57,6 +59,7 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormPeriodSwitch", Make<TFormPeriodSwitch, ProcPeriodSwitch>},
     {"TFormSineWave", Make<TFormSineWave, ProcSineWave>},
     {"TFormLesson2", Make<TFormLesson2, ProcLesson2>},
+    {"TFormDCT8x8", Make<TFormDCT8x8, ProcDCT8x8>},
 };
 
 }  // namespace
