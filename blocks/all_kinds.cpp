@@ -8,6 +8,7 @@
 #include "blocks/pixel/pattern.h"
 #include "blocks/pixel/tone.h"
 #include "blocks/pixel/type_conversion.h"
+#include "blocks/transform/dct8x8.h"
 #include "blocks/transform/fft.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
@@ -26,6 +27,7 @@ void RegisterAllKinds() {
   RegisterPatternKinds();
   RegisterLessonKinds();
   RegisterFftKinds();
+  RegisterDct8x8Kinds();
 }
 
 }  // namespace kandrel

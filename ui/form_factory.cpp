@@ -12,10 +12,12 @@
 #include "blocks/pixel/pattern.h"
 #include "blocks/pixel/tone.h"
 #include "blocks/pixel/type_conversion.h"
+#include "blocks/transform/dct8x8.h"
 #include "blocks/transform/fft.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
 #include "ui/form_contrast.h"
+#include "ui/form_dct8x8.h"
 #include "ui/form_fft.h"
 #include "ui/form_frame_buffer.h"
 #include "ui/form_gamma_correction.h"
@@ -60,6 +62,7 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormSineWave", Make<TFormSineWave, ProcSineWave>},
     {"TFormLesson2", Make<TFormLesson2, ProcLesson2>},
     {"TFormFFT", Make<TFormFFT, ProcFFT>},
+    {"TFormDCT8x8", Make<TFormDCT8x8, ProcDCT8x8>},
 };
 
 }  // namespace
