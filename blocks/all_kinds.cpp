@@ -8,6 +8,7 @@
 #include "blocks/pixel/pattern.h"
 #include "blocks/pixel/tone.h"
 #include "blocks/pixel/type_conversion.h"
+#include "blocks/transform/subband.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
 
@@ -24,6 +25,7 @@ void RegisterAllKinds() {
   RegisterFrameControlKinds();
   RegisterPatternKinds();
   RegisterLessonKinds();
+  RegisterSubbandKinds();
 }
 
 }  // namespace kandrel
