@@ -12,6 +12,7 @@
 #include "blocks/pixel/pattern.h"
 #include "blocks/pixel/tone.h"
 #include "blocks/pixel/type_conversion.h"
+#include "blocks/transform/subband.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
 #include "ui/form_contrast.h"
@@ -26,8 +27,10 @@
 #include "ui/form_resize.h"
 #include "ui/form_save_file.h"
 #include "ui/form_sine_wave.h"
+#include "ui/form_subband.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
+#include "ui/form_wavelet.h"
 
 namespace kandrel {
 
@@ -57,6 +60,8 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormPeriodSwitch", Make<TFormPeriodSwitch, ProcPeriodSwitch>},
     {"TFormSineWave", Make<TFormSineWave, ProcSineWave>},
     {"TFormLesson2", Make<TFormLesson2, ProcLesson2>},
+    {"TFormSubband", Make<TFormSubband, ProcSubband>},
+    {"TFormWavelet", Make<TFormWavelet, ProcWavelet>},
 };
 
 }  // namespace
