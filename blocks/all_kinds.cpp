@@ -10,6 +10,7 @@
 #include "blocks/pixel/type_conversion.h"
 #include "blocks/transform/dct8x8.h"
 #include "blocks/transform/fft.h"
+#include "blocks/transform/subband.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
 
@@ -28,6 +29,7 @@ void RegisterAllKinds() {
   RegisterLessonKinds();
   RegisterFftKinds();
   RegisterDct8x8Kinds();
+  RegisterSubbandKinds();
 }
 
 }  // namespace kandrel

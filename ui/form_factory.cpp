@@ -14,6 +14,7 @@
 #include "blocks/pixel/type_conversion.h"
 #include "blocks/transform/dct8x8.h"
 #include "blocks/transform/fft.h"
+#include "blocks/transform/subband.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
 #include "ui/form_contrast.h"
@@ -30,8 +31,10 @@
 #include "ui/form_resize.h"
 #include "ui/form_save_file.h"
 #include "ui/form_sine_wave.h"
+#include "ui/form_subband.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
+#include "ui/form_wavelet.h"
 
 namespace kandrel {
 
@@ -63,6 +66,8 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormLesson2", Make<TFormLesson2, ProcLesson2>},
     {"TFormFFT", Make<TFormFFT, ProcFFT>},
     {"TFormDCT8x8", Make<TFormDCT8x8, ProcDCT8x8>},
+    {"TFormSubband", Make<TFormSubband, ProcSubband>},
+    {"TFormWavelet", Make<TFormWavelet, ProcWavelet>},
 };
 
 }  // namespace
