@@ -12,12 +12,6 @@
 #include "image/parallel.h"
 #include "image/vector_clones.h"
 
-// The shared loop takes the whole sample mapping inline, however deep its calls go.
-#if defined(__GNUC__)
-#define KANDREL_LOOP_ATTRIBUTES __attribute__((flatten)) KANDREL_VECTOR_CLONES
-#else
-#define KANDREL_LOOP_ATTRIBUTES
-#endif
 
 namespace kandrel {
 
@@ -63,7 +57,7 @@ auto FloatMapping(const Converter& converter) {
 
 // The one loop behind every array operation.
 template <class T, class Map>
-KANDREL_LOOP_ATTRIBUTES void MapTriples(const T* __restrict in1, const T* __restrict in2,
+KANDREL_FLATTENED_VECTOR_CLONES void MapTriples(const T* __restrict in1, const T* __restrict in2,
                                         const T* __restrict in3, T* __restrict out1,
                                         T* __restrict out2, T* __restrict out3, std::size_t count,
                                         Map map) {
@@ -74,7 +68,7 @@ KANDREL_LOOP_ATTRIBUTES void MapTriples(const T* __restrict in1, const T* __rest
 // then exact at those positions. Doubt is rare: the fast loop runs in vectors, and the second
 // pass is only a scan of the notes.
 template <class T, class Fast, class Exact>
-KANDREL_LOOP_ATTRIBUTES void MapTriples(const T* __restrict in1, const T* __restrict in2,
+KANDREL_FLATTENED_VECTOR_CLONES void MapTriples(const T* __restrict in1, const T* __restrict in2,
                                         const T* __restrict in3, T* __restrict out1,
                                         T* __restrict out2, T* __restrict out3, std::size_t count,
                                         Fast fast, Exact exact) {

@@ -7,3 +7,11 @@
 #else
 #define KANDREL_VECTOR_CLONES
 #endif
+
+// The same for a loop that should take its whole body inline, however deep its calls go, so
+// that the clones cover all of it.
+#if defined(__GNUC__)
+#define KANDREL_FLATTENED_VECTOR_CLONES __attribute__((flatten)) KANDREL_VECTOR_CLONES
+#else
+#define KANDREL_FLATTENED_VECTOR_CLONES
+#endif

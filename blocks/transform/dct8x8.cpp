@@ -7,12 +7,6 @@
 #include "process/catalogue.h"
 #include "process/param_record.h"
 
-// The block loop takes the whole transform inline, so that its vector clones cover it.
-#if defined(__GNUC__)
-#define KANDREL_LOOP_ATTRIBUTES __attribute__((flatten)) KANDREL_VECTOR_CLONES
-#else
-#define KANDREL_LOOP_ATTRIBUTES
-#endif
 
 namespace kandrel {
 
@@ -159,7 +153,7 @@ void InverseBlock(const Array2D<int>& in, const QuantTable& steps, int x0, int y
 }
 
 // The whole blocks transformed, the columns and rows beyond them copied.
-KANDREL_LOOP_ATTRIBUTES void TransformChannel(const Array2D<int>& in, const QuantTable& steps,
+KANDREL_FLATTENED_VECTOR_CLONES void TransformChannel(const Array2D<int>& in, const QuantTable& steps,
                                               bool inverse, Array2D<int>& out) {
   const int width = in.Width(), height = in.Height();
   out.Resize(width, height);

@@ -14,13 +14,7 @@
 namespace kandrel::testing {
 namespace {
 
-class Dct8x8DialogTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetHost(&host); }
-  void TearDown() override { SetHost(nullptr); }
-
-  DialogHost host;
-};
+using Dct8x8DialogTest = DialogTest;
 
 QuantTable TableShown(QTableWidget& grid) {
   QuantTable table;

@@ -2,6 +2,8 @@
 // processes their real dialogs, and lookups of controls by their label, text or object name.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -22,6 +24,14 @@ class DialogHost : public HeadlessHost {
                                                        const std::string& formClass) override {
     return CreateForm(formClass, process);
   }
+};
+
+// A fresh dialog host for every test.
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetHost(&host); }
+  void TearDown() override { SetHost(nullptr); }
+  DialogHost host;
 };
 
 template <class Form>

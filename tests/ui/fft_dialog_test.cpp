@@ -12,12 +12,7 @@
 namespace kandrel::testing {
 namespace {
 
-class FftDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetHost(&host); }
-  void TearDown() override { SetHost(nullptr); }
-  DialogHost host;
-};
+using FftDialogTest = DialogTest;
 
 TEST_F(FftDialogTest, TheDirectionAndTheCentredOriginGoBothWaysAndThePrimeFactorBoxStaysChecked) {
   ProcFFT fft(kFftProcessId);

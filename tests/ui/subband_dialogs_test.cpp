@@ -13,13 +13,7 @@
 namespace kandrel::testing {
 namespace {
 
-class SubbandDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetHost(&host); }
-  void TearDown() override { SetHost(nullptr); }
-
-  DialogHost host;
-};
+using SubbandDialogTest = DialogTest;
 
 TEST_F(SubbandDialogTest, BothSubbandKindsShareTheDirectionDialog) {
   for (int id : {kSubbandDivProcessId, kSubbandSynthProcessId}) {
