@@ -156,6 +156,7 @@ TEST(Fft2DTest, OnesConcentrateAtTheOriginAndACentredSpectrumReadsBackWithAltern
 class FftProcessTest : public KandrelTest {};
 
 TEST_F(FftProcessTest, FourierTypesAreTheOnlyOnesAcceptedAndEveryChannelIsTransformed) {
+  HeldImages held;  // before the process that links to it
   ProcFFT fft(kFftProcessId);
   for (int type = 1; type <= kImageTypeCount; ++type) {
     TypeList in{type}, out{};
@@ -166,7 +167,6 @@ TEST_F(FftProcessTest, FourierTypesAreTheOnlyOnesAcceptedAndEveryChannelIsTransf
     }
   }
   std::mt19937 rng(5);
-  HeldImages held;
   const Complex3Image& in = held.Hold(0, RandomImage<Complex3Image>(rng, 9, 4, 0, false));
   fft.params = {1, 1};
   ASSERT_EQ(RunFrame(fft, held), 0);
