@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "blocks/filter/convolution.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
@@ -16,6 +17,8 @@
 #include "io/read_file.h"
 #include "io/save_file.h"
 #include "ui/form_contrast.h"
+#include "ui/form_convolution.h"
+#include "ui/form_custom_filter5x5.h"
 #include "ui/form_fft.h"
 #include "ui/form_frame_buffer.h"
 #include "ui/form_gamma_correction.h"
@@ -60,6 +63,8 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormSineWave", Make<TFormSineWave, ProcSineWave>},
     {"TFormLesson2", Make<TFormLesson2, ProcLesson2>},
     {"TFormFFT", Make<TFormFFT, ProcFFT>},
+    {"TFormConvolution", Make<TFormConvolution, ProcConvolution>},
+    {"TFormCustomFilter5x5", Make<TFormCustomFilter5x5, ProcCustomFilter5x5>},
 };
 
 }  // namespace
