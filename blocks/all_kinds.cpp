@@ -1,5 +1,6 @@
 #include "blocks/all_kinds.h"
 
+#include "blocks/filter/convolution.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
@@ -30,6 +31,7 @@ void RegisterAllKinds() {
   RegisterFftKinds();
   RegisterDct8x8Kinds();
   RegisterSubbandKinds();
+  RegisterConvolutionKinds();
 }
 
 }  // namespace kandrel

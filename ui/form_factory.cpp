@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "blocks/filter/convolution.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
@@ -18,6 +19,8 @@
 #include "io/read_file.h"
 #include "io/save_file.h"
 #include "ui/form_contrast.h"
+#include "ui/form_convolution.h"
+#include "ui/form_custom_filter5x5.h"
 #include "ui/form_dct8x8.h"
 #include "ui/form_fft.h"
 #include "ui/form_frame_buffer.h"
@@ -68,6 +71,8 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormDCT8x8", Make<TFormDCT8x8, ProcDCT8x8>},
     {"TFormSubband", Make<TFormSubband, ProcSubband>},
     {"TFormWavelet", Make<TFormWavelet, ProcWavelet>},
+    {"TFormConvolution", Make<TFormConvolution, ProcConvolution>},
+    {"TFormCustomFilter5x5", Make<TFormCustomFilter5x5, ProcCustomFilter5x5>},
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "app/batch_runner.h"
+#include "blocks/filter/convolution.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
 #include "blocks/pixel/pattern.h"
@@ -71,7 +72,7 @@ TEST_F(VerilogTest, TheWorkedExampleIsWrittenAsDescribed) {
   ASSERT_EQ(module.SetInputCount(1), 0);
   ASSERT_EQ(module.SetOutputCount(1), 0);
   module.Connect(0, &source, 0);
-  ProcVirtual* filter = AddChild(module, kTestFirFilterId);
+  ProcVirtual* filter = AddChild(module, kCustomFilter5x5ProcessId);
   filter->Connect(0, module.InputPort(), 0);
   module.OutputPort()->Connect(0, filter, 0);
   const std::string ports =

@@ -25,24 +25,6 @@ class TestFail : public TestScale {
   int ProcessFloatChannel(const InArrays<float>&, const OutArrays<float>&) override { return 1; }
 };
 
-// The hardware face of a custom 5 × 5 filter with its default parameters: scale 25, all
-// coefficients 1.
-class TestFirFilter : public TestScale {
- public:
-  explicit TestFirFilter(int processId) : TestScale(processId) {
-    SetDefaultName("Filter5x5");
-    SetVerilogName("FirFilter5x5");
-  }
-  void WriteVerilogParams(std::vector<std::string>& lines,
-                          const std::string& instance) const override {
-    lines.push_back("\t\tdefparam");
-    lines.push_back("\t\t\t" + instance + ".scale = 25,");
-    lines.push_back("\t\t\t" + instance + ".coef = '{");
-    for (int r = 0; r < 5; ++r) lines.push_back(r < 4 ? "\t\t\t\t1,1,1,1,1," : "\t\t\t\t1,1,1,1,1");
-    lines.push_back("\t\t\t};");
-  }
-};
-
 }  // namespace
 
 TestSource::TestSource(int processId) : ProcStandardOut(processId) {
@@ -111,7 +93,6 @@ void RegisterTestKinds() {
   catalogue.Register(KindOf<TestAdd>(kTestAddId, "TestAdd"));
   catalogue.Register(KindOf<TestDialogKind>(kTestDialogId, "TestDialogKind"));
   catalogue.Register(KindOf<TestFail>(kTestFailId, "TestFail"));
-  catalogue.Register(KindOf<TestFirFilter>(kTestFirFilterId, "TestFirFilter"));
 }
 
 }  // namespace kandrel::testing

@@ -1,6 +1,5 @@
 // Stand-in process kinds, registered for the tests only: a source with a parameter record, a
-// one-input scaler, a two-input adder, a kind with a dialog, one that fails every frame, and a
-// 5 × 5 filter's hardware face (its cell and its default parameter lines) for the Verilog text.
+// one-input scaler, a two-input adder, a kind with a dialog and one that fails every frame.
 #pragma once
 
 #include "process/proc_standard_out.h"
@@ -12,7 +11,6 @@ constexpr int kTestScaleId = 90002;
 constexpr int kTestAddId = 90003;
 constexpr int kTestDialogId = 90004;
 constexpr int kTestFailId = 90005;
-constexpr int kTestFirFilterId = 90006;
 
 void RegisterTestKinds();
 
