@@ -1,6 +1,7 @@
 #include "blocks/all_kinds.h"
 
 #include "blocks/filter/convolution.h"
+#include "blocks/filter/gabor.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
@@ -32,6 +33,7 @@ void RegisterAllKinds() {
   RegisterDct8x8Kinds();
   RegisterSubbandKinds();
   RegisterConvolutionKinds();
+  RegisterGaborKinds();
 }
 
 }  // namespace kandrel

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "blocks/filter/convolution.h"
+#include "blocks/filter/gabor.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
@@ -24,6 +25,7 @@
 #include "ui/form_dct8x8.h"
 #include "ui/form_fft.h"
 #include "ui/form_frame_buffer.h"
+#include "ui/form_gabor_filter.h"
 #include "ui/form_gamma_correction.h"
 #include "ui/form_lesson2.h"
 #include "ui/form_multi_adder.h"
@@ -73,6 +75,7 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormWavelet", Make<TFormWavelet, ProcWavelet>},
     {"TFormConvolution", Make<TFormConvolution, ProcConvolution>},
     {"TFormCustomFilter5x5", Make<TFormCustomFilter5x5, ProcCustomFilter5x5>},
+    {"TFormGaborFilter", Make<TFormGaborFilter, ProcGaborFilter>},
 };
 
 }  // namespace
