@@ -18,12 +18,7 @@
 namespace kandrel::testing {
 namespace {
 
-class FilterDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetHost(&host); }
-  void TearDown() override { SetHost(nullptr); }
-  DialogHost host;
-};
+using FilterDialogTest = DialogTest;
 
 TEST_F(FilterDialogTest, ConvolutionShowsAndStoresItsFourFields) {
   ProcConvolution conv(kConvolutionProcessId);
