@@ -1,5 +1,6 @@
 #include "blocks/all_kinds.h"
 
+#include "blocks/filter/nlmeans.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
@@ -26,6 +27,7 @@ void RegisterAllKinds() {
   RegisterPatternKinds();
   RegisterLessonKinds();
   RegisterFftKinds();
+  RegisterNLMeansKinds();
 }
 
 }  // namespace kandrel
