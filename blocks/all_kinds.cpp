@@ -1,6 +1,7 @@
 #include "blocks/all_kinds.h"
 
 #include "blocks/filter/nlmeans.h"
+#include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
@@ -28,6 +29,7 @@ void RegisterAllKinds() {
   RegisterLessonKinds();
   RegisterFftKinds();
   RegisterNLMeansKinds();
+  RegisterTotalVariationKinds();
 }
 
 }  // namespace kandrel
