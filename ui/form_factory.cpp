@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "blocks/filter/nlmeans.h"
+#include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
@@ -22,6 +24,7 @@
 #include "ui/form_lesson2.h"
 #include "ui/form_multi_adder.h"
 #include "ui/form_multiplier.h"
+#include "ui/form_nlmeans.h"
 #include "ui/form_no_param.h"
 #include "ui/form_period_switch.h"
 #include "ui/form_read_file.h"
@@ -30,6 +33,7 @@
 #include "ui/form_sine_wave.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
+#include "ui/form_total_variation.h"
 
 namespace kandrel {
 
@@ -60,6 +64,8 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormSineWave", Make<TFormSineWave, ProcSineWave>},
     {"TFormLesson2", Make<TFormLesson2, ProcLesson2>},
     {"TFormFFT", Make<TFormFFT, ProcFFT>},
+    {"TFormNLMeans", Make<TFormNLMeans, ProcNLMeans>},
+    {"TFormTotalVariation", Make<TFormTotalVariation, ProcTotalVariation>},
 };
 
 }  // namespace
