@@ -2,6 +2,8 @@
 
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
+#include "blocks/filter/nlmeans.h"
+#include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
@@ -34,6 +36,8 @@ void RegisterAllKinds() {
   RegisterSubbandKinds();
   RegisterConvolutionKinds();
   RegisterGaborKinds();
+  RegisterNLMeansKinds();
+  RegisterTotalVariationKinds();
 }
 
 }  // namespace kandrel

@@ -7,6 +7,8 @@
 
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
+#include "blocks/filter/nlmeans.h"
+#include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
@@ -30,6 +32,7 @@
 #include "ui/form_lesson2.h"
 #include "ui/form_multi_adder.h"
 #include "ui/form_multiplier.h"
+#include "ui/form_nlmeans.h"
 #include "ui/form_no_param.h"
 #include "ui/form_period_switch.h"
 #include "ui/form_read_file.h"
@@ -39,6 +42,7 @@
 #include "ui/form_subband.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
+#include "ui/form_total_variation.h"
 #include "ui/form_wavelet.h"
 
 namespace kandrel {
@@ -76,6 +80,8 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormConvolution", Make<TFormConvolution, ProcConvolution>},
     {"TFormCustomFilter5x5", Make<TFormCustomFilter5x5, ProcCustomFilter5x5>},
     {"TFormGaborFilter", Make<TFormGaborFilter, ProcGaborFilter>},
+    {"TFormNLMeans", Make<TFormNLMeans, ProcNLMeans>},
+    {"TFormTotalVariation", Make<TFormTotalVariation, ProcTotalVariation>},
 };
 
 }  // namespace
