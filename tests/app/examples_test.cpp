@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "blocks/filter/convolution.h"
+#include "blocks/filter/gabor.h"
+#include "blocks/filter/nlmeans.h"
+#include "blocks/filter/total_variation.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
 #include "blocks/pixel/pattern.h"
@@ -197,6 +201,58 @@ std::unique_ptr<ProcModule> TransformsGraph() {
   return root;
 }
 
+// The filters on a zone plate, whose local frequency grows from its centre outward: a Gabor kernel
+// of period 4 picks out the columns where the rings run at that frequency, the 3 × 3 mean and
+// the median smooth it, non-local means averages it where blocks look alike, and total
+// variation splits it into structure (u) and texture (f − u).
+std::unique_ptr<ProcModule> FiltersGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Filters");
+  root->SetOutputCount(8);
+  ProcSineWave* plate = AddPattern(*root, "ZonePlate", 40, 20);
+  plate->params.width = 128;
+  plate->params.height = 96;
+  plate->params.patternKind = ProcSineWave::kZonePlate;
+  ProcSineWave* platePixels = AddPattern(*root, "ZonePlateInt", 40, 220);
+  platePixels->params = plate->params;
+  platePixels->params.intOutput = 1;
+
+  auto* gabor = AddChild<ProcGaborFilter>(*root, kGaborFilterProcessId);
+  gabor->params = {15, 15, 0.0, 3.0, 4.0, 1.0, ProcGaborFilter::kRealPart, 0};
+  gabor->SetIconPosition(40, 120);
+  auto* tuned = AddChild<ProcConvolution>(*root, kConvolutionProcessId);
+  tuned->params.centered = 1;
+  tuned->Connect(0, plate, 0);
+  tuned->Connect(1, gabor, 0);
+  tuned->SetIconPosition(200, 20);
+  auto* mean = AddChild<ProcCustomFilter5x5>(*root, kCustomFilter5x5ProcessId);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 5; ++x) mean->params.coef[y][x] = x >= 1 && x <= 3 && y >= 1 && y <= 3 ? 1 : 0;
+  mean->params.scale = 9;
+  mean->Connect(0, platePixels, 0);
+  mean->SetIconPosition(200, 220);
+  ProcVirtual* median = AddChild(*root, kMedianProcessId);
+  median->Connect(0, platePixels, 0);
+  median->SetIconPosition(200, 280);
+  auto* nlm = AddChild<ProcNLMeans>(*root, kNLMeansProcessId);
+  nlm->Connect(0, platePixels, 0);
+  nlm->SetIconPosition(200, 340);
+  auto* tv = AddChild<ProcTotalVariation>(*root, kTotalVariationProcessId);
+  tv->params.lambda = 0.05;
+  tv->Connect(0, plate, 0);
+  tv->SetIconPosition(200, 120);
+
+  root->OutputPort()->Connect(0, tuned, 0);
+  root->OutputPort()->Connect(1, mean, 0);
+  root->OutputPort()->Connect(2, median, 0);
+  root->OutputPort()->Connect(3, nlm, 0);
+  root->OutputPort()->Connect(4, tv, 0);
+  root->OutputPort()->Connect(5, tv, 1);
+  root->OutputPort()->Connect(6, platePixels, 0);
+  root->OutputPort()->Connect(7, plate, 0);
+  return root;
+}
+
 // Runs the executable on the file with the arguments; its exit status.
 int RunExecutable(const std::string& arguments) {
   const std::string command = std::string(KANDREL_BINARY) + " --batch " + arguments + " 2>&1";
@@ -290,6 +346,39 @@ TEST_F(ExamplesTest, TheTransformsShowASpectrumBlocksAndAPyramid) {
   EXPECT_GT(psnr, 22.0);
   EXPECT_LT(psnr, 40.0);  // coarse enough to see
   EXPECT_LE(largest, 4);
+}
+
+TEST_F(ExamplesTest, TheFiltersTuneSmoothAndSplitAZonePlate) {
+  std::unique_ptr<ProcModule> root = FiltersGraph();
+  ExpectBundled(*root, "filters.knd");
+  ASSERT_EQ(
+      RunExecutable("--frames 1 --out " + dir.File("out") + " " + ExampleFile("filters.knd")), 0);
+  const auto load = [&](auto& image, int k) {
+    ASSERT_EQ(LoadImageTIFF(image, dir.File("out/out" + std::to_string(k) + "_0000.tif")), 0) << k;
+  };
+  Float1Image tuned, u, v, plate;
+  Int1Image mean, median, nlm, pixels;
+  load(tuned, 1), load(mean, 2), load(median, 3), load(nlm, 4), load(u, 5), load(v, 6);
+  load(pixels, 7), load(plate, 8);
+  // Along the middle row the rings run at 1/4 cycle per pixel 32 samples either side of the
+  // centre: that is where the kernel of period 4 answers most.
+  int strongest = 0;
+  for (int x = 0; x < 128; ++x)
+    if (std::fabs(tuned.channels[0][48][x]) > std::fabs(tuned.channels[0][48][strongest])) strongest = x;
+  EXPECT_LE(std::abs(std::abs(strongest - 64) - 32), 6) << strongest;
+  // The mean is the truncated average of each 3 × 3 neighbourhood.
+  const IntArray& p = pixels.channels[0];
+  for (const auto& [x, y] : {std::pair{10, 10}, {64, 48}, {100, 80}}) {
+    int sum = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) sum += p[y + dy][x + dx];
+    EXPECT_EQ(mean.channels[0][y][x], sum / 9) << x << ", " << y;
+  }
+  for (const Int1Image* out : {&median, &nlm}) EXPECT_TRUE(out->channels[0].SameSize(p));
+  // Structure and texture add up to the picture.
+  const FloatArray& f = plate.channels[0];
+  for (std::size_t i = 0; i < f.SampleCount(); ++i)
+    ASSERT_NEAR(u.channels[0].begin()[i] + v.channels[0].begin()[i], f.begin()[i], 1e-6);
 }
 
 }  // namespace
