@@ -12,18 +12,6 @@
 
 namespace kandrel {
 
-namespace {
-
-int IntOr(const QString& text, int fallback) {
-  try {
-    return StrToInt(text);
-  } catch (const ConversionError&) {
-    return fallback;
-  }
-}
-
-}  // namespace
-
 TFormNLMeans::TFormNLMeans(ProcNLMeans& process)
     : TFormVirtual(process),
       process_(process),

@@ -36,7 +36,7 @@ void TFormPeriodSwitch::ShowTotal() {
   const ProcPeriodSwitch::Params& p = process_.params;
   // In 64 bits: two periods near the int32 limit still add up to what is shown.
   const std::int64_t total =
-      std::int64_t{IntOr(*period1_, p.period1)} + IntOr(*period2_, p.period2);
+      std::int64_t{IntOr(period1_->text(), p.period1)} + IntOr(period2_->text(), p.period2);
   total_->setText(QString::number(total));
 }
 

@@ -113,14 +113,6 @@ QPlainTextEdit* NewNumberingExample() {
   return example;
 }
 
-std::int32_t IntOr(const QLineEdit& edit, std::int32_t previous) {
-  try {
-    return StrToInt(edit.text());
-  } catch (const ConversionError&) {
-    return previous;
-  }
-}
-
 TFormReadFile::TFormReadFile(ProcReadFile& process)
     : TFormVirtual(process),
       process_(process),
@@ -143,8 +135,8 @@ void TFormReadFile::ParamsToControls() {
 int TFormReadFile::ControlsToParams() {
   ProcReadFile::Params& p = process_.params;
   p.numbered = fields_->NumberedFlag(p.numbered);
-  p.firstNumber = IntOr(*firstNumber_, p.firstNumber);
-  p.lastNumber = IntOr(*lastNumber_, p.lastNumber);
+  p.firstNumber = IntOr(firstNumber_->text(), p.firstNumber);
+  p.lastNumber = IntOr(lastNumber_->text(), p.lastNumber);
   if (!fields_->HasFileName()) {
     GetHost().ShowMessage("ファイル名を指定して下さい。");
     return 1;

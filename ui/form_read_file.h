@@ -60,8 +60,6 @@ class FrameFileFields : public QWidget {
 
 // The read-only example of how numbered names count up.
 QPlainTextEdit* NewNumberingExample();
-// The decimal number in edit, or previous when the text is none.
-std::int32_t IntOr(const QLineEdit& edit, std::int32_t previous);
 
 class TFormReadFile : public TFormVirtual {
   Q_OBJECT

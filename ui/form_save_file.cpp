@@ -11,6 +11,7 @@
 
 #include "io/save_file.h"
 #include "ui/form_read_file.h"
+#include "ui/number_text.h"
 
 namespace kandrel {
 
@@ -71,7 +72,7 @@ void TFormSaveFile::ParamsToControls() {
 int TFormSaveFile::ControlsToParams() {
   ProcSaveFile::Params& p = process_.params;
   p.numbered = fields_->NumberedFlag(p.numbered);
-  p.firstNumber = IntOr(*firstNumber_, p.firstNumber);
+  p.firstNumber = IntOr(firstNumber_->text(), p.firstNumber);
   p.format = kFormatOfButton[static_cast<std::size_t>(format_->checkedId())];
   if (!fields_->HasFileName()) {
     GetHost().ShowMessage("ファイル名を指定して下さい。");

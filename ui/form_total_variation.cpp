@@ -15,14 +15,6 @@ namespace {
 
 constexpr int kDefaultLoopCount = 10;
 
-int IntOr(const QString& text, int fallback) {
-  try {
-    return StrToInt(text);
-  } catch (const ConversionError&) {
-    return fallback;
-  }
-}
-
 // The edit in rows 2·field and below it, its label to the left, its two notes to the right.
 void AddNotedRow(QGridLayout& grid, int field, const QString& caption, QLineEdit& edit,
                  const QString& note1, const QString& note2) {

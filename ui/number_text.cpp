@@ -17,6 +17,14 @@ ConversionError NotA(const char* what, const QString& text) {
 
 }  // namespace
 
+int IntOr(const QString& text, int previous) {
+  try {
+    return StrToInt(text);
+  } catch (const ConversionError&) {
+    return previous;
+  }
+}
+
 int StrToInt(const QString& text) {
   bool ok = false;
   const int value = text.toInt(&ok, 10);

@@ -18,6 +18,8 @@ class ConversionError : public std::runtime_error {
 
 // Decimal int32, blanks around it allowed; otherwise "'text' is not a valid integer value".
 int StrToInt(const QString& text);
+// The integer in text, or previous when the text is none (for edits that keep their value).
+int IntOr(const QString& text, int previous);
 // A finite real number; otherwise "'text' is not a valid floating point value".
 double StrToFloat(const QString& text);
 // The same conversion for handlers that ignore texts that are not numbers.
