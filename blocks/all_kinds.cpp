@@ -5,6 +5,7 @@
 #include "blocks/filter/nlmeans.h"
 #include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
+#include "blocks/geometry/xy_transform.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
 #include "blocks/pixel/frame_control.h"
@@ -27,6 +28,7 @@ void RegisterAllKinds() {
   RegisterTypeConversionKinds();
   RegisterColorSpaceKinds();
   RegisterResizeKinds();
+  RegisterXYTransformKinds();
   RegisterToneKinds();
   RegisterFrameControlKinds();
   RegisterPatternKinds();
