@@ -10,6 +10,7 @@
 #include "blocks/filter/nlmeans.h"
 #include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
+#include "blocks/geometry/xy_transform.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
 #include "blocks/pixel/lessons.h"
@@ -42,6 +43,7 @@
 #include "ui/form_subband.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
+#include "ui/form_xy_transform.h"
 #include "ui/form_total_variation.h"
 #include "ui/form_wavelet.h"
 
@@ -67,6 +69,10 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormToIntDouble", Make<TFormToIntDouble, ProcToInt>},
     {"TFormToMono", Make<TFormToMono, ProcToMono>},
     {"TFormResize", Make<TFormResize, ProcResize>},
+    {"TFormMove", Make<TFormMove, ProcMove>},
+    {"TFormExpand", Make<TFormExpand, ProcExpand>},
+    {"TFormJulia", Make<TFormJulia, ProcJulia>},
+    {"TFormXYMapping", Make<TFormXYMapping, ProcXYMapping>},
     {"TFormContrast", Make<TFormContrast, ProcContrast>},
     {"TFormGammaCorrection", Make<TFormGammaCorrection, ProcGammaDbl>},
     {"TFormFrameBuffer", Make<TFormFrameBuffer, ProcFrameBuffer>},

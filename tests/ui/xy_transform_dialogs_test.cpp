@@ -1,0 +1,84 @@
+// The dialogs of Move, Expand and Julia: the fields both ways, the matrix that follows the
+// typed fields, the track ranges, and the refusal of a field that is no number.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSlider>
+#include <QTableWidget>
+
+#include "blocks/geometry/xy_transform.h"
+#include "tests/ui/dialog_probes.h"
+#include "ui/form_xy_transform.h"
+#include "ui/frm_track_edit.h"
+
+namespace kandrel::testing {
+namespace {
+
+using XYTransformDialogTest = DialogTest;
+
+QString Cell(QWidget& form, int row, int column) {
+  return Labelled<QTableWidget>(form, "変換行列").item(row, column)->text();
+}
+
+TEST_F(XYTransformDialogTest, MoveAndExpandShowTheirMatrixAndStoreTheFields) {
+  ProcMove move(kMoveProcessId);
+  auto& form = DialogOf<TFormMove>(move);
+  move.params = {3, -2, 90, 1, 0};
+  move.ShowDialog();
+  EXPECT_EQ(Labelled(form, "回転").text(), "90");
+  EXPECT_TRUE(Button(form, "画像の中央を原点に").isChecked());
+  EXPECT_EQ(Labelled<QComboBox>(form, "Interpolation").currentText(), "Nearest Neighbor");
+  EXPECT_EQ(Cell(form, 0, 0), " 0.000");
+  EXPECT_EQ(Cell(form, 0, 1), " 1.000");
+  EXPECT_EQ(Cell(form, 1, 0), "-1.000");
+  EXPECT_EQ(Cell(form, 2, 0), "3");
+  Labelled(form, "回転").setText("30");
+  Labelled(form, "水平移動").setText("1.50");
+  EXPECT_EQ(Cell(form, 0, 0), " 0.866");
+  EXPECT_EQ(Cell(form, 2, 0), "1.50");  // as typed
+  Labelled(form, "垂直移動").setText("x");
+  Button(form, "OK").click();
+  EXPECT_TRUE(form.IsVisible());
+  EXPECT_EQ(move.params.angle, 90);
+  Labelled(form, "垂直移動").setText("4");
+  Button(form, "画像の中央を原点に").click();
+  Button(form, "OK").click();
+  EXPECT_EQ(move.params.shiftX, 1.5);
+  EXPECT_EQ(move.params.shiftY, 4);
+  EXPECT_EQ(move.params.angle, 30);
+  EXPECT_EQ(move.params.centerOrigin, 0);
+
+  ProcExpand expand(kExpandProcessId);
+  auto& expandForm = DialogOf<TFormExpand>(expand);
+  expand.ShowDialog();
+  Labelled(expandForm, "水平拡大率").setText("2.5");
+  EXPECT_EQ(Cell(expandForm, 0, 0), "2.5");
+  EXPECT_EQ(Cell(expandForm, 1, 1), "1");
+  Button(expandForm, "OK").click();
+  EXPECT_EQ(expand.params.scaleX, 2.5);
+  EXPECT_EQ(expand.params.centerOrigin, 1);
+}
+
+TEST_F(XYTransformDialogTest, JuliaTakesAOnTwoTracks) {
+  ProcJulia julia(kJuliaProcessId);
+  auto& form = DialogOf<TFormJulia>(julia);
+  julia.params = {-0.8, 0.15};
+  julia.ShowDialog();
+  QLineEdit& real = Labelled(form, "Aの実数部");
+  EXPECT_EQ(real.text(), "-0.8");
+  const auto tracks = form.findChildren<QSlider*>();
+  ASSERT_EQ(tracks.size(), 2);
+  EXPECT_EQ(tracks[0]->minimum(), -30);
+  EXPECT_EQ(tracks[0]->maximum(), 10);
+  EXPECT_EQ(tracks[1]->minimum(), -20);
+  EXPECT_EQ(tracks[1]->maximum(), 20);
+  real.setText("0.25");
+  Labelled(form, "Aの虚数部").setText("-1");
+  Button(form, "OK").click();
+  EXPECT_EQ(julia.params.aReal, 0.25);
+  EXPECT_EQ(julia.params.aImag, -1);
+}
+
+}  // namespace
+}  // namespace kandrel::testing
