@@ -11,6 +11,7 @@
 #include "blocks/filter/gabor.h"
 #include "blocks/filter/nlmeans.h"
 #include "blocks/filter/total_variation.h"
+#include "blocks/geometry/xy_transform.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
 #include "blocks/pixel/pattern.h"
@@ -23,6 +24,7 @@
 #include "process/catalogue.h"
 #include "process/proc_module.h"
 #include "process/process_file.h"
+#include "tests/blocks/pixel_test_support.h"
 #include "tests/support/kandrel_test.h"
 
 namespace kandrel::testing {
@@ -253,6 +255,34 @@ std::unique_ptr<ProcModule> FiltersGraph() {
   return root;
 }
 
+// The Julia map iterated one step per frame: a switch feeds the zone plate in on the first frame
+// and the frame buffer's copy of the last output on every later one, so frame n shows the plate
+// carried n + 1 times through z → z² + A.
+std::unique_ptr<ProcModule> JuliaGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Julia");
+  ProcSineWave* plate = AddPattern(*root, "ZonePlate", 40, 20);
+  plate->params.width = 128;
+  plate->params.height = 128;
+  plate->params.patternKind = ProcSineWave::kZonePlate;
+  auto* last = AddChild<ProcFrameBuffer>(*root, kFrameBufferProcessId);
+  last->SetName("Last");
+  last->params = {kTypeFloat1, 128, 128, 0.0};
+  last->SetIconPosition(40, 120);
+  auto* start = AddChild<ProcPeriodSwitch>(*root, kPeriodSwitchProcessId);
+  start->params = {1, 1000000};
+  start->Connect(0, plate, 0);
+  start->Connect(1, last, 0);
+  start->SetIconPosition(200, 20);
+  auto* julia = AddChild<ProcJulia>(*root, kJuliaProcessId);
+  julia->params = {-0.8, 0.156};
+  julia->Connect(0, start, 0);
+  julia->SetIconPosition(360, 20);
+  last->Connect(0, julia, 0);
+  root->OutputPort()->Connect(0, julia, 0);
+  return root;
+}
+
 // Runs the executable on the file with the arguments; its exit status.
 int RunExecutable(const std::string& arguments) {
   const std::string command = std::string(KANDREL_BINARY) + " --batch " + arguments + " 2>&1";
@@ -379,6 +409,30 @@ TEST_F(ExamplesTest, TheFiltersTuneSmoothAndSplitAZonePlate) {
   const FloatArray& f = plate.channels[0];
   for (std::size_t i = 0; i < f.SampleCount(); ++i)
     ASSERT_NEAR(u.channels[0].begin()[i] + v.channels[0].begin()[i], f.begin()[i], 1e-6);
+}
+
+TEST_F(ExamplesTest, TheJuliaLoopTakesOneStepPerFrame) {
+  std::unique_ptr<ProcModule> root = JuliaGraph();
+  ExpectBundled(*root, "julia.knd");
+  ASSERT_EQ(RunExecutable("--frames 20 --out " + dir.File("out") + " " + ExampleFile("julia.knd")), 0);
+  const auto frame = [&](int f) {
+    auto image = std::make_unique<Float1Image>();
+    char name[32];
+    std::snprintf(name, sizeof name, "out/out1_%04d.tif", f);
+    EXPECT_EQ(LoadImageTIFF(*image, dir.File(name)), 0) << name;
+    return image;
+  };
+  // Each frame is the previous one carried once more through the map.
+  for (int f : {1, 10, 19}) {
+    HeldImages held;
+    held.Hold(0, frame(f - 1));
+    ProcJulia step(kJuliaProcessId);
+    step.params = {-0.8, 0.156};
+    ASSERT_EQ(RunFrame(step, held), 0);
+    step.DisconnectAll();
+    EXPECT_EQ(SamplesOf(As<Float1Image>(step.GetOutput(0))->channels[0]),
+              SamplesOf(frame(f)->channels[0])) << f;
+  }
 }
 
 }  // namespace
