@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "image/parallel.h"
 #include "process/catalogue.h"
 #include "process/param_record.h"
 
@@ -19,14 +20,17 @@ struct MapGeometry {
   static float Centre(int index) { return static_cast<float>(index + 0.5); }
 };
 
-// map[i][j] = position(px, py) for the centre (px, py) of every output sample.
+// map[i][j] = position(px, py) for the centre (px, py) of every output sample, in bands of rows
+// on their own threads.
 template <class Position>
 void FillMap(ComplexArray& map, Position position) {
-  for (int i = 0; i < map.Height(); ++i) {
-    std::complex<float>* row = map[i];
-    const float py = MapGeometry::Centre(i);
-    for (int j = 0; j < map.Width(); ++j) row[j] = position(MapGeometry::Centre(j), py);
-  }
+  ForEachRowBand(map.Height(), static_cast<std::size_t>(map.Width()), [&](int begin, int end) {
+    for (int i = begin; i < end; ++i) {
+      std::complex<float>* row = map[i];
+      const float py = MapGeometry::Centre(i);
+      for (int j = 0; j < map.Width(); ++j) row[j] = position(MapGeometry::Centre(j), py);
+    }
+  });
 }
 
 template <class L>
