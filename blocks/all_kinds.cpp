@@ -6,6 +6,7 @@
 #include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/geometry/xy_transform.h"
+#include "blocks/motion/movable_tiling.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
 #include "blocks/pixel/frame_control.h"
@@ -29,6 +30,7 @@ void RegisterAllKinds() {
   RegisterColorSpaceKinds();
   RegisterResizeKinds();
   RegisterXYTransformKinds();
+  RegisterMovableTilingKinds();
   RegisterToneKinds();
   RegisterFrameControlKinds();
   RegisterPatternKinds();

@@ -11,6 +11,7 @@
 #include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/geometry/xy_transform.h"
+#include "blocks/motion/movable_tiling.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
 #include "blocks/pixel/lessons.h"
@@ -31,6 +32,7 @@
 #include "ui/form_gabor_filter.h"
 #include "ui/form_gamma_correction.h"
 #include "ui/form_lesson2.h"
+#include "ui/form_movable_tiling.h"
 #include "ui/form_multi_adder.h"
 #include "ui/form_multiplier.h"
 #include "ui/form_nlmeans.h"
@@ -73,6 +75,7 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormExpand", Make<TFormExpand, ProcExpand>},
     {"TFormJulia", Make<TFormJulia, ProcJulia>},
     {"TFormXYMapping", Make<TFormXYMapping, ProcXYMapping>},
+    {"TFormMovableTiling", Make<TFormMovableTiling, ProcMovableTiling>},
     {"TFormContrast", Make<TFormContrast, ProcContrast>},
     {"TFormGammaCorrection", Make<TFormGammaCorrection, ProcGammaDbl>},
     {"TFormFrameBuffer", Make<TFormFrameBuffer, ProcFrameBuffer>},

@@ -8,7 +8,9 @@
 #include <QTableWidget>
 
 #include "blocks/geometry/xy_transform.h"
+#include "blocks/motion/movable_tiling.h"
 #include "tests/ui/dialog_probes.h"
+#include "ui/form_movable_tiling.h"
 #include "ui/form_xy_transform.h"
 #include "ui/frm_track_edit.h"
 
@@ -78,6 +80,24 @@ TEST_F(XYTransformDialogTest, JuliaTakesAOnTwoTracks) {
   Button(form, "OK").click();
   EXPECT_EQ(julia.params.aReal, 0.25);
   EXPECT_EQ(julia.params.aImag, -1);
+}
+
+TEST_F(XYTransformDialogTest, TheTilingBlockSizeMustBePositive) {
+  ProcMovableTiling tiling(kMovableTilingProcessId);
+  auto& form = DialogOf<TFormMovableTiling>(tiling);
+  tiling.ShowDialog();
+  QLineEdit& size = Labelled(form, "ブロックサイズ ");
+  EXPECT_EQ(size.text(), "8");
+  for (const char* refused : {"0", "-3", "x"}) {
+    size.setText(refused);
+    Button(form, "OK").click();
+    EXPECT_TRUE(form.IsVisible());
+    EXPECT_EQ(tiling.params.blockSize, 8);
+  }
+  EXPECT_EQ(host.Messages().end()[-2], "1より大きな値を入力して下さい。");
+  size.setText("1");
+  Button(form, "OK").click();
+  EXPECT_EQ(tiling.params.blockSize, 1);
 }
 
 }  // namespace
