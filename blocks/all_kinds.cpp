@@ -6,6 +6,7 @@
 #include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/geometry/xy_transform.h"
+#include "blocks/motion/motion_search.h"
 #include "blocks/motion/movable_tiling.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/color_space.h"
@@ -31,6 +32,7 @@ void RegisterAllKinds() {
   RegisterResizeKinds();
   RegisterXYTransformKinds();
   RegisterMovableTilingKinds();
+  RegisterMotionSearchKinds();
   RegisterToneKinds();
   RegisterFrameControlKinds();
   RegisterPatternKinds();

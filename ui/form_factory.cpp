@@ -11,6 +11,7 @@
 #include "blocks/filter/total_variation.h"
 #include "blocks/geometry/resize.h"
 #include "blocks/geometry/xy_transform.h"
+#include "blocks/motion/motion_search.h"
 #include "blocks/motion/movable_tiling.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
@@ -32,6 +33,7 @@
 #include "ui/form_gabor_filter.h"
 #include "ui/form_gamma_correction.h"
 #include "ui/form_lesson2.h"
+#include "ui/form_motion_search.h"
 #include "ui/form_movable_tiling.h"
 #include "ui/form_multi_adder.h"
 #include "ui/form_multiplier.h"
@@ -76,6 +78,7 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormJulia", Make<TFormJulia, ProcJulia>},
     {"TFormXYMapping", Make<TFormXYMapping, ProcXYMapping>},
     {"TFormMovableTiling", Make<TFormMovableTiling, ProcMovableTiling>},
+    {"TFormMotionSearch", Make<TFormMotionSearch, ProcMotionSearch>},
     {"TFormContrast", Make<TFormContrast, ProcContrast>},
     {"TFormGammaCorrection", Make<TFormGammaCorrection, ProcGammaDbl>},
     {"TFormFrameBuffer", Make<TFormFrameBuffer, ProcFrameBuffer>},

@@ -1,5 +1,5 @@
-// The dialogs of Move, Expand and Julia: the fields both ways, the matrix that follows the
-// typed fields, the track ranges, and the refusal of a field that is no number.
+// The dialogs of Move, Expand and Julia (the fields both ways, the matrix that follows the typed
+// fields, the track ranges, a field that is no number) and of the tiling and motion search.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -8,8 +8,10 @@
 #include <QTableWidget>
 
 #include "blocks/geometry/xy_transform.h"
+#include "blocks/motion/motion_search.h"
 #include "blocks/motion/movable_tiling.h"
 #include "tests/ui/dialog_probes.h"
+#include "ui/form_motion_search.h"
 #include "ui/form_movable_tiling.h"
 #include "ui/form_xy_transform.h"
 #include "ui/frm_track_edit.h"
@@ -17,13 +19,13 @@
 namespace kandrel::testing {
 namespace {
 
-using XYTransformDialogTest = DialogTest;
+using GeometryDialogTest = DialogTest;
 
 QString Cell(QWidget& form, int row, int column) {
   return Labelled<QTableWidget>(form, "変換行列").item(row, column)->text();
 }
 
-TEST_F(XYTransformDialogTest, MoveAndExpandShowTheirMatrixAndStoreTheFields) {
+TEST_F(GeometryDialogTest, MoveAndExpandShowTheirMatrixAndStoreTheFields) {
   ProcMove move(kMoveProcessId);
   auto& form = DialogOf<TFormMove>(move);
   move.params = {3, -2, 90, 1, 0};
@@ -62,7 +64,7 @@ TEST_F(XYTransformDialogTest, MoveAndExpandShowTheirMatrixAndStoreTheFields) {
   EXPECT_EQ(expand.params.centerOrigin, 1);
 }
 
-TEST_F(XYTransformDialogTest, JuliaTakesAOnTwoTracks) {
+TEST_F(GeometryDialogTest, JuliaTakesAOnTwoTracks) {
   ProcJulia julia(kJuliaProcessId);
   auto& form = DialogOf<TFormJulia>(julia);
   julia.params = {-0.8, 0.15};
@@ -82,7 +84,7 @@ TEST_F(XYTransformDialogTest, JuliaTakesAOnTwoTracks) {
   EXPECT_EQ(julia.params.aImag, -1);
 }
 
-TEST_F(XYTransformDialogTest, TheTilingBlockSizeMustBePositive) {
+TEST_F(GeometryDialogTest, TheTilingBlockSizeMustBePositive) {
   ProcMovableTiling tiling(kMovableTilingProcessId);
   auto& form = DialogOf<TFormMovableTiling>(tiling);
   tiling.ShowDialog();
@@ -98,6 +100,25 @@ TEST_F(XYTransformDialogTest, TheTilingBlockSizeMustBePositive) {
   size.setText("1");
   Button(form, "OK").click();
   EXPECT_EQ(tiling.params.blockSize, 1);
+}
+
+TEST_F(GeometryDialogTest, TheMotionSearchBlockSizeIsAlsoItsStep) {
+  ProcMotionSearch search(kMotionSearchProcessId);
+  auto& form = DialogOf<TFormMotionSearch>(search);
+  search.params = {4, 6, 12, 0};
+  search.ShowDialog();
+  EXPECT_EQ(Labelled(form, "ブロックサイズ ：").text(), "6");
+  EXPECT_EQ(Labelled(form, "最大探索距離 ：").text(), "12");
+  EXPECT_EQ(Labelled<QComboBox>(form, "アルゴリズム ：").currentText(), "ノーマル全探索");
+  Labelled(form, "最大探索距離 ：").setText("-1");
+  Button(form, "OK").click();
+  EXPECT_EQ(host.LastMessage(), "1より大きな値を入力して下さい。");
+  EXPECT_EQ(search.params.searchRange, 12);
+  Labelled(form, "最大探索距離 ：").setText("0");
+  Button(form, "OK").click();
+  EXPECT_EQ(search.params.blockStep, 6);
+  EXPECT_EQ(search.params.blockSize, 6);
+  EXPECT_EQ(search.params.searchRange, 0);
 }
 
 }  // namespace
