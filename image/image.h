@@ -145,6 +145,21 @@ const L* As(const Image* image) {
   return image != nullptr && image->TypeId() == L::kTypeId ? static_cast<const L*>(image) : nullptr;
 }
 
+// body.template operator()<L>() for the concrete type L of the id: what it returns, or 1 for an
+// id outside 1..6.
+template <class Body>
+int WithImageType(int typeId, Body&& body) {
+  switch (typeId) {
+    case kTypeInt1: return body.template operator()<Int1Image>();
+    case kTypeFloat1: return body.template operator()<Float1Image>();
+    case kTypeComplex1: return body.template operator()<Complex1Image>();
+    case kTypeInt3: return body.template operator()<Int3Image>();
+    case kTypeFloat3: return body.template operator()<Float3Image>();
+    case kTypeComplex3: return body.template operator()<Complex3Image>();
+    default: return 1;
+  }
+}
+
 extern template class Layers<Array2D<int>, 1, 100, 255, 1>;
 extern template class Layers<Array2D<float>, 1, 100, 1, 2>;
 extern template class Layers<Array2D<std::complex<float>>, 1, 100, 1, 3>;

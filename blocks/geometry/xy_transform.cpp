@@ -229,16 +229,9 @@ int ProcXYMapping::Process(const InputImages& inputs, OutputImages& outputs) {
     return 1;
   }
   const ComplexArray& positions = map->channels[0];
-  int result = 1;
-  switch (inputs[1]->TypeId()) {
-    case kTypeInt1: result = RemapChannels<Int1Image>(positions, *inputs[1], *out); break;
-    case kTypeFloat1: result = RemapChannels<Float1Image>(positions, *inputs[1], *out); break;
-    case kTypeComplex1: result = RemapChannels<Complex1Image>(positions, *inputs[1], *out); break;
-    case kTypeInt3: result = RemapChannels<Int3Image>(positions, *inputs[1], *out); break;
-    case kTypeFloat3: result = RemapChannels<Float3Image>(positions, *inputs[1], *out); break;
-    case kTypeComplex3: result = RemapChannels<Complex3Image>(positions, *inputs[1], *out); break;
-    default: break;
-  }
+  const int result = WithImageType(inputs[1]->TypeId(), [&]<class L>() {
+    return RemapChannels<L>(positions, *inputs[1], *out);
+  });
   out->ResetView();
   return result;
 }

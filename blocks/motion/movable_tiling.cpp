@@ -86,17 +86,9 @@ int ProcMovableTiling::Process(const InputImages& inputs, OutputImages& outputs)
     Message("入出力エラー");
     return 1;
   }
-  const int b = params.blockSize;
-  int result = 1;
-  switch (inputs[1]->TypeId()) {
-    case kTypeInt1: result = TileChannels<Int1Image>(vectors, *inputs[1], b, *out); break;
-    case kTypeFloat1: result = TileChannels<Float1Image>(vectors, *inputs[1], b, *out); break;
-    case kTypeComplex1: result = TileChannels<Complex1Image>(vectors, *inputs[1], b, *out); break;
-    case kTypeInt3: result = TileChannels<Int3Image>(vectors, *inputs[1], b, *out); break;
-    case kTypeFloat3: result = TileChannels<Float3Image>(vectors, *inputs[1], b, *out); break;
-    case kTypeComplex3: result = TileChannels<Complex3Image>(vectors, *inputs[1], b, *out); break;
-    default: break;
-  }
+  const int result = WithImageType(inputs[1]->TypeId(), [&]<class L>() {
+    return TileChannels<L>(vectors, *inputs[1], params.blockSize, *out);
+  });
   if (result == 2) Message(Name() + "内でベクトルの範囲が入力２のサイズを超えました。");
   out->ResetView();
   return result;
