@@ -6,10 +6,6 @@
 
 namespace kandrel {
 
-namespace {
-
-// Runs a handler body, turning an escaping exception (memory exhausted by a huge resize, for
-// example) into a message and a failed result instead of a crash.
 int Guarded(const std::string& processName, const std::function<int()>& body) {
   try {
     return body();
@@ -20,6 +16,8 @@ int Guarded(const std::string& processName, const std::function<int()>& body) {
   }
   return 1;
 }
+
+namespace {
 
 // Runs the bodies concurrently, one thread each, and returns the sum of their results. A body
 // whose thread cannot be started runs on the calling thread instead.
@@ -159,9 +157,9 @@ int ProcStandardOut::Dispatch(int type, const InputImages& inputs, const InputIm
         return ProcessComplexChannel(InputChannels<Complex1Image>(inputs, 0),
                                      OutputChannels<Complex1Image>(outputs, 0));
       });
-    case kTypeInt3: return ProcessInt3(inputs, outputs);
-    case kTypeFloat3: return ProcessFloat3(inputs, outputs);
-    default: return ProcessComplex3(inputs, outputs);
+    case kTypeInt3: return Guarded(Name(), [&] { return ProcessInt3(inputs, outputs); });
+    case kTypeFloat3: return Guarded(Name(), [&] { return ProcessFloat3(inputs, outputs); });
+    default: return Guarded(Name(), [&] { return ProcessComplex3(inputs, outputs); });
   }
 }
 

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <complex>
+#include <functional>
+#include <string>
 
 #include "process/proc_virtual.h"
 
@@ -15,6 +17,10 @@ template <class T>
 using InArrays = std::array<const Array2D<T>*, kMaxPorts>;
 template <class T>
 using OutArrays = std::array<Array2D<T>*, kMaxPorts>;
+
+// Runs a handler body, turning an escaping exception (memory exhausted by a huge resize, for
+// example) into a message naming the process and a failed result instead of a crash.
+int Guarded(const std::string& processName, const std::function<int()>& body);
 
 class ProcStandardOut : public ProcVirtual {
  public:

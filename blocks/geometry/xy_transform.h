@@ -27,6 +27,10 @@ class ProcVirtualXYTrans : public ProcStandardOut {
   explicit ProcVirtualXYTrans(int processId);
   bool InferOutputTypes(const TypeList& inTypes, TypeList& outTypes) override;
   int Process(const InputImages& inputs, OutputImages& outputs) override;
+  // Three channels are remapped together, sharing the map's reading.
+  int ProcessInt3(const InputImages& inputs, const InputImages& outputs) override;
+  int ProcessFloat3(const InputImages& inputs, const InputImages& outputs) override;
+  int ProcessComplex3(const InputImages& inputs, const InputImages& outputs) override;
   int ProcessIntChannel(const InArrays<int>& in, const OutArrays<int>& out) override;
   int ProcessFloatChannel(const InArrays<float>& in, const OutArrays<float>& out) override;
   int ProcessComplexChannel(const InArrays<std::complex<float>>& in,
@@ -35,14 +39,17 @@ class ProcVirtualXYTrans : public ProcStandardOut {
   const ComplexArray& CoordinateMap() const { return coordinateMap_; }
 
  protected:
-  // Fills map (already width × height) with the source position of every output position.
-  virtual void BuildMap(ComplexArray& map) const = 0;
+  // Fills rows begin … end − 1 of map (already width × height) with the source position of every
+  // output position there. Called from several threads at once, for rows of their own.
+  virtual void BuildMapRows(ComplexArray& map, int begin, int end) const = 0;
 
  private:
+  template <class L>
+  int Remap(const Image* in, Image* out);
   template <class T>
-  int Remap(const Array2D<T>* in, Array2D<T>* out) const;
+  int Remap(const Array2D<T>* in, Array2D<T>* out);
 
-  // Built before the channel threads start, only read while they run.
+  // Sized before the handlers run; each frame's handler fills it as it remaps.
   ComplexArray coordinateMap_;
 };
 
@@ -71,7 +78,7 @@ class ProcMove : public ProcVirtualXYTrans {
   Params params;
 
  protected:
-  void BuildMap(ComplexArray& map) const override;
+  void BuildMapRows(ComplexArray& map, int begin, int end) const override;
 };
 
 class ProcExpand : public ProcVirtualXYTrans {
@@ -101,7 +108,7 @@ class ProcExpand : public ProcVirtualXYTrans {
   Params params;
 
  protected:
-  void BuildMap(ComplexArray& map) const override;
+  void BuildMapRows(ComplexArray& map, int begin, int end) const override;
 };
 
 // The image plane read as the complex plane, origin at the centre and one unit (W + H) / 8
@@ -125,7 +132,7 @@ class ProcJulia : public ProcVirtualXYTrans {
   Params params;
 
  protected:
-  void BuildMap(ComplexArray& map) const override;
+  void BuildMapRows(ComplexArray& map, int begin, int end) const override;
 };
 
 // Input 2 remapped by the Complex 1ch map on input 1; the output has the map's size.

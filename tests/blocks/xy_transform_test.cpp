@@ -92,7 +92,9 @@ void ExpectRemapped(ProcVirtualXYTrans& kind, const ComplexArray& expectedMap, i
 class XYTransformTest : public KandrelTest {};
 
 TEST_F(XYTransformTest, TheMapsMatchTheirFormulasInSinglePrecision) {
-  const std::pair<int, int> sizes[] = {{5, 3}, {8, 8}, {7, 12}};
+  // The larger ones span several tiles of the remapping, with partial ones at the edges, and
+  // the last is big enough to be split over threads.
+  const std::pair<int, int> sizes[] = {{5, 3}, {8, 8}, {7, 12}, {150, 21}, {301, 230}};
   const ProcMove::Params moves[] = {{0, 0, 0, 0, 0}, {10, 0, 0, 0, 0}, {1.3, -2.7, 33, 1, 0},
                                     {0, 0, 180, 1, 0}, {0.5, 0.25, -90, 0, 0}};
   const ProcExpand::Params expands[] = {{0, 0, 1, 1, 1, 0}, {0, 0, 2, 2, 1, 0},
