@@ -178,7 +178,8 @@ int ProcVirtualXYTrans::ProcessIntChannel(const InArrays<int>& in, const OutArra
   return Remap(in[0], out[0]);
 }
 
-int ProcVirtualXYTrans::ProcessFloatChannel(const InArrays<float>& in, const OutArrays<float>& out) {
+int ProcVirtualXYTrans::ProcessFloatChannel(const InArrays<float>& in,
+                                            const OutArrays<float>& out) {
   return Remap(in[0], out[0]);
 }
 

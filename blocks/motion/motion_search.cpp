@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "image/parallel.h"
 #include "process/catalogue.h"
 #include "process/param_record.h"
 
@@ -47,22 +48,26 @@ void SearchMotion(const Array2D<T>& current, const Array2D<T>& reference,
                   const ProcMotionSearch::Params& p, ComplexArray& field) {
   const int w = current.Width(), h = current.Height(), b = p.blockSize, range = p.searchRange;
   field.Resize((w - b) / p.blockStep + 1, (h - b) / p.blockStep + 1);
-  for (int by = 0; by < field.Height(); ++by) {
-    for (int bx = 0; bx < field.Width(); ++bx) {
-      const int x0 = bx * p.blockStep, y0 = by * p.blockStep;
-      int bestX = x0, bestY = y0;
-      SumOf<T> best = BlockDifference(current, reference, x0, y0, x0, y0, b,
-                                      std::numeric_limits<SumOf<T>>::max());
-      // Candidates in row order; the earlier wins a tie, and a perfect match ends the search.
-      for (int i = std::max(y0 - range, 0); best != 0 && i <= y0 + range && i <= h - b; ++i) {
-        for (int j = std::max(x0 - range, 0); best != 0 && j <= x0 + range && j <= w - b; ++j) {
-          const SumOf<T> candidate = BlockDifference(current, reference, x0, y0, j, i, b, best);
-          if (candidate < best) best = candidate, bestX = j, bestY = i;
+  // Blocks are independent: rows of them go in bands on their own threads.
+  const std::size_t samplesPerRow = static_cast<std::size_t>(field.Width()) * b * b;
+  ForEachRowBand(field.Height(), samplesPerRow, [&](int beginRow, int endRow) {
+    for (int by = beginRow; by < endRow; ++by) {
+      for (int bx = 0; bx < field.Width(); ++bx) {
+        const int x0 = bx * p.blockStep, y0 = by * p.blockStep;
+        int bestX = x0, bestY = y0;
+        SumOf<T> best = BlockDifference(current, reference, x0, y0, x0, y0, b,
+                                        std::numeric_limits<SumOf<T>>::max());
+        // Candidates in row order; the earlier wins a tie, and a perfect match ends the search.
+        for (int i = std::max(y0 - range, 0); best != 0 && i <= y0 + range && i <= h - b; ++i) {
+          for (int j = std::max(x0 - range, 0); best != 0 && j <= x0 + range && j <= w - b; ++j) {
+            const SumOf<T> candidate = BlockDifference(current, reference, x0, y0, j, i, b, best);
+            if (candidate < best) best = candidate, bestX = j, bestY = i;
+          }
         }
+        field[by][bx] = {static_cast<float>(x0 - bestX), static_cast<float>(y0 - bestY)};
       }
-      field[by][bx] = {static_cast<float>(x0 - bestX), static_cast<float>(y0 - bestY)};
     }
-  }
+  });
 }
 
 template void SearchMotion(const IntArray&, const IntArray&, const ProcMotionSearch::Params&,

@@ -12,6 +12,8 @@
 #include "blocks/filter/nlmeans.h"
 #include "blocks/filter/total_variation.h"
 #include "blocks/geometry/xy_transform.h"
+#include "blocks/motion/motion_search.h"
+#include "blocks/motion/movable_tiling.h"
 #include "blocks/pixel/arithmetic.h"
 #include "blocks/pixel/frame_control.h"
 #include "blocks/pixel/pattern.h"
@@ -146,8 +148,8 @@ std::unique_ptr<ProcModule> HardwareGraph() {
 
 // Three transforms of generated patterns, each with what it teaches: the spectrum of a cosine
 // grating (two peaks either side of the centred DC term), a zone plate coded and decoded by
-// the 8 × 8 DCT with the MPEG table at twice its scale (block artefacts, about 25 dB), and its three-level
-// wavelet pyramid undone again.
+// the 8 × 8 DCT with the MPEG table at twice its scale (block artefacts, about 25 dB), and its
+// three-level wavelet pyramid undone again.
 std::unique_ptr<ProcModule> TransformsGraph() {
   auto root = std::make_unique<ProcModule>();
   root->SetName("Transforms");
@@ -229,7 +231,8 @@ std::unique_ptr<ProcModule> FiltersGraph() {
   tuned->SetIconPosition(200, 20);
   auto* mean = AddChild<ProcCustomFilter5x5>(*root, kCustomFilter5x5ProcessId);
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 5; ++x) mean->params.coef[y][x] = x >= 1 && x <= 3 && y >= 1 && y <= 3 ? 1 : 0;
+    for (int x = 0; x < 5; ++x)
+      mean->params.coef[y][x] = x >= 1 && x <= 3 && y >= 1 && y <= 3 ? 1 : 0;
   mean->params.scale = 9;
   mean->Connect(0, platePixels, 0);
   mean->SetIconPosition(200, 220);
@@ -280,6 +283,52 @@ std::unique_ptr<ProcModule> JuliaGraph() {
   julia->SetIconPosition(360, 20);
   last->Connect(0, julia, 0);
   root->OutputPort()->Connect(0, julia, 0);
+  return root;
+}
+
+// A picture that moves by (2, 1) every frame, made by a feedback loop like the Julia one, with
+// its motion found block by block against the frame before and the frame rebuilt from those
+// vectors: the residual is zero wherever the picture moved inside the frame.
+std::unique_ptr<ProcModule> MotionGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Motion");
+  root->SetOutputCount(4);
+  ProcSineWave* plate = AddPattern(*root, "ZonePlate", 40, 20);
+  plate->params.width = 128;
+  plate->params.height = 96;
+  plate->params.intOutput = 1;
+  plate->params.patternKind = ProcSineWave::kZonePlate;
+  auto* last = AddChild<ProcFrameBuffer>(*root, kFrameBufferProcessId);
+  last->SetName("Previous");
+  last->params = {kTypeInt1, 128, 96, 0.0};
+  last->SetIconPosition(40, 120);
+  auto* start = AddChild<ProcPeriodSwitch>(*root, kPeriodSwitchProcessId);
+  start->params = {1, 1000000};
+  start->Connect(0, plate, 0);
+  start->Connect(1, last, 0);
+  start->SetIconPosition(200, 20);
+  auto* move = AddChild<ProcMove>(*root, kMoveProcessId);
+  move->params = {2, 1, 0, 0, 0};
+  move->Connect(0, start, 0);
+  move->SetIconPosition(360, 20);
+  last->Connect(0, move, 0);
+  auto* search = AddChild<ProcMotionSearch>(*root, kMotionSearchProcessId);
+  search->Connect(0, move, 0);
+  search->Connect(1, last, 0);
+  search->SetIconPosition(360, 120);
+  auto* tiling = AddChild<ProcMovableTiling>(*root, kMovableTilingProcessId);
+  tiling->Connect(0, search, 0);
+  tiling->Connect(1, last, 0);
+  tiling->SetIconPosition(520, 120);
+  auto* residual = AddChild<ProcDifference>(*root, kDifferenceProcessId);
+  residual->SetName("Residual");
+  residual->Connect(0, move, 0);
+  residual->Connect(1, tiling, 0);
+  residual->SetIconPosition(520, 20);
+  root->OutputPort()->Connect(0, move, 0);
+  root->OutputPort()->Connect(1, search, 0);
+  root->OutputPort()->Connect(2, tiling, 0);
+  root->OutputPort()->Connect(3, residual, 0);
   return root;
 }
 
@@ -343,7 +392,8 @@ TEST_F(ExamplesTest, TheTransformsShowASpectrumBlocksAndAPyramid) {
   std::unique_ptr<ProcModule> root = TransformsGraph();
   ExpectBundled(*root, "transforms.knd");
   ASSERT_EQ(
-      RunExecutable("--frames 1 --out " + dir.File("out") + " " + ExampleFile("transforms.knd")), 0);
+      RunExecutable("--frames 1 --out " + dir.File("out") + " " + ExampleFile("transforms.knd")),
+      0);
   const auto load = [&](auto& image, int k) {
     ASSERT_EQ(LoadImageTIFF(image, dir.File("out/out" + std::to_string(k) + "_0000.tif")), 0) << k;
   };
@@ -370,7 +420,8 @@ TEST_F(ExamplesTest, TheTransformsShowASpectrumBlocksAndAPyramid) {
   for (std::size_t i = 0; i < plate.channels[0].SampleCount(); ++i) {
     const int error = decoded.channels[0].begin()[i] - plate.channels[0].begin()[i];
     squared += error * error;
-    largest = std::max(largest, std::abs(rebuilt.channels[0].begin()[i] - plate.channels[0].begin()[i]));
+    largest =
+        std::max(largest, std::abs(rebuilt.channels[0].begin()[i] - plate.channels[0].begin()[i]));
   }
   const double psnr = 10 * std::log10(255.0 * 255.0 * 128 * 96 / squared);
   EXPECT_GT(psnr, 22.0);
@@ -381,8 +432,8 @@ TEST_F(ExamplesTest, TheTransformsShowASpectrumBlocksAndAPyramid) {
 TEST_F(ExamplesTest, TheFiltersTuneSmoothAndSplitAZonePlate) {
   std::unique_ptr<ProcModule> root = FiltersGraph();
   ExpectBundled(*root, "filters.knd");
-  ASSERT_EQ(
-      RunExecutable("--frames 1 --out " + dir.File("out") + " " + ExampleFile("filters.knd")), 0);
+  ASSERT_EQ(RunExecutable("--frames 1 --out " + dir.File("out") + " " + ExampleFile("filters.knd")),
+            0);
   const auto load = [&](auto& image, int k) {
     ASSERT_EQ(LoadImageTIFF(image, dir.File("out/out" + std::to_string(k) + "_0000.tif")), 0) << k;
   };
@@ -394,7 +445,8 @@ TEST_F(ExamplesTest, TheFiltersTuneSmoothAndSplitAZonePlate) {
   // centre: that is where the kernel of period 4 answers most.
   int strongest = 0;
   for (int x = 0; x < 128; ++x)
-    if (std::fabs(tuned.channels[0][48][x]) > std::fabs(tuned.channels[0][48][strongest])) strongest = x;
+    if (std::fabs(tuned.channels[0][48][x]) > std::fabs(tuned.channels[0][48][strongest]))
+      strongest = x;
   EXPECT_LE(std::abs(std::abs(strongest - 64) - 32), 6) << strongest;
   // The mean is the truncated average of each 3 × 3 neighbourhood.
   const IntArray& p = pixels.channels[0];
@@ -414,7 +466,8 @@ TEST_F(ExamplesTest, TheFiltersTuneSmoothAndSplitAZonePlate) {
 TEST_F(ExamplesTest, TheJuliaLoopTakesOneStepPerFrame) {
   std::unique_ptr<ProcModule> root = JuliaGraph();
   ExpectBundled(*root, "julia.knd");
-  ASSERT_EQ(RunExecutable("--frames 20 --out " + dir.File("out") + " " + ExampleFile("julia.knd")), 0);
+  ASSERT_EQ(RunExecutable("--frames 20 --out " + dir.File("out") + " " + ExampleFile("julia.knd")),
+            0);
   const auto frame = [&](int f) {
     auto image = std::make_unique<Float1Image>();
     char name[32];
@@ -431,8 +484,32 @@ TEST_F(ExamplesTest, TheJuliaLoopTakesOneStepPerFrame) {
     ASSERT_EQ(RunFrame(step, held), 0);
     step.DisconnectAll();
     EXPECT_EQ(SamplesOf(As<Float1Image>(step.GetOutput(0))->channels[0]),
-              SamplesOf(frame(f)->channels[0])) << f;
+              SamplesOf(frame(f)->channels[0]))
+        << f;
   }
+}
+
+TEST_F(ExamplesTest, TheMotionExampleFindsTheShiftAndRebuildsTheFrame) {
+  std::unique_ptr<ProcModule> root = MotionGraph();
+  ExpectBundled(*root, "motion.knd");
+  ASSERT_EQ(RunExecutable("--frames 4 --out " + dir.File("out") + " " + ExampleFile("motion.knd")),
+            0);
+  const auto file = [&](int output, int f) {
+    char name[32];
+    std::snprintf(name, sizeof name, "out/out%d_%04d.tif", output, f);
+    return dir.File(name);
+  };
+  Complex1Image field;
+  ASSERT_EQ(LoadImageTIFF(field, file(2, 3)), 0);
+  ASSERT_EQ(SizeOf(field.channels[0]), (std::pair{16, 12}));
+  // Blocks whose content has already come in from the picture moved.
+  for (int y = 2; y < 11; ++y)
+    for (int x = 2; x < 15; ++x)
+      EXPECT_EQ(field.channels[0][y][x], std::complex<float>(2, 1)) << x << ", " << y;
+  Int1Image residual;
+  ASSERT_EQ(LoadImageTIFF(residual, file(4, 3)), 0);
+  for (int y = 16; y < 88; ++y)
+    for (int x = 16; x < 120; ++x) ASSERT_EQ(residual.channels[0][y][x], 0) << x << ", " << y;
 }
 
 }  // namespace

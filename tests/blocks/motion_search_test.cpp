@@ -1,10 +1,12 @@
 // Block motion search against a plain exhaustive search without early exits, the worked cases,
 // the refusals, and tiling with the vectors it finds rebuilding a translated frame.
+#include "blocks/motion/motion_search.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
-#include "blocks/motion/motion_search.h"
 #include "blocks/motion/movable_tiling.h"
 #include "tests/blocks/pixel_test_support.h"
 #include "tests/support/kandrel_test.h"
@@ -14,13 +16,15 @@ namespace {
 
 // Every candidate in row order, the full sum each time, the earlier winning a tie.
 template <class T>
-ComplexArray PlainSearch(const Array2D<T>& cur, const Array2D<T>& ref, const ProcMotionSearch::Params& p) {
+ComplexArray PlainSearch(const Array2D<T>& cur, const Array2D<T>& ref,
+                         const ProcMotionSearch::Params& p) {
   const int w = cur.Width(), h = cur.Height(), b = p.blockSize;
   ComplexArray field((w - b) / p.blockStep + 1, (h - b) / p.blockStep + 1);
   const auto sad = [&](int x0, int y0, int j, int i) {
     double sum = 0;
     for (int r = 0; r < b; ++r)
-      for (int c = 0; c < b; ++c) sum += std::fabs(double(cur[y0 + r][x0 + c]) - double(ref[i + r][j + c]));
+      for (int c = 0; c < b; ++c)
+        sum += std::fabs(double(cur[y0 + r][x0 + c]) - double(ref[i + r][j + c]));
     return sum;
   };
   for (int by = 0; by < field.Height(); ++by)
@@ -73,36 +77,46 @@ std::unique_ptr<L> Texture(int w, int h, int shiftX, int shiftY, unsigned seed) 
     for (int x = 0; x < w; ++x) {
       const double u = x - shiftX, v = y - shiftY;
       const double s = std::sin(u * 0.37 + phases[0]) * std::cos(v * 0.29 + phases[1]) +
-                       std::sin((u + v) * 0.53 + phases[2]) + std::cos((u - 2 * v) * 0.41 + phases[3]);
+                       std::sin((u + v) * 0.53 + phases[2]) +
+                       std::cos((u - 2 * v) * 0.41 + phases[3]);
       image->channels[0][y][x] = static_cast<typename L::Sample>(std::round(100 * s));
     }
   return image;
 }
 
 TEST_F(MotionSearchTest, TheFieldMatchesThePlainSearchAndFindsAShift) {
-  const ProcMotionSearch::Params cases[] = {{8, 8, 8, 0}, {4, 6, 3, 0}, {8, 8, 0, 0}, {5, 5, 2, 0}};
-  for (const auto& p : cases) {
+  // The last is large enough for its rows of blocks to be split over threads.
+  const std::tuple<ProcMotionSearch::Params, int, int> cases[] = {{{8, 8, 8, 0}, 37, 29},
+                                                                  {{4, 6, 3, 0}, 37, 29},
+                                                                  {{8, 8, 0, 0}, 37, 29},
+                                                                  {{5, 5, 2, 0}, 37, 29},
+                                                                  {{2, 8, 2, 0}, 200, 150}};
+  for (const auto& [p, w, h] : cases) {
     SCOPED_TRACE(::testing::Message() << p.blockStep << " " << p.blockSize << " " << p.searchRange);
     search->params = p;
-    auto cur = Texture<Int1Image>(37, 29, 2, -1, 3), ref = Texture<Int1Image>(37, 29, 0, 0, 3);
+    auto cur = Texture<Int1Image>(w, h, 2, -1, 3), ref = Texture<Int1Image>(w, h, 0, 0, 3);
     const ComplexArray expected = PlainSearch(cur->channels[0], ref->channels[0], p);
     const ComplexArray* field = Search(std::move(cur), std::move(ref));
     ASSERT_NE(field, nullptr);
-    ExpectChannel(*field, {expected.Width(), expected.Height()}, [&](int x, int y) { return expected[y][x]; });
-    auto fcur = Texture<Float1Image>(37, 29, -3, 1, 5), fref = Texture<Float1Image>(37, 29, 0, 0, 5);
+    ExpectChannel(*field, {expected.Width(), expected.Height()},
+                  [&](int x, int y) { return expected[y][x]; });
+    auto fcur = Texture<Float1Image>(w, h, -3, 1, 5), fref = Texture<Float1Image>(w, h, 0, 0, 5);
     const ComplexArray fexpected = PlainSearch(fcur->channels[0], fref->channels[0], p);
     field = Search(std::move(fcur), std::move(fref));
     ASSERT_NE(field, nullptr);
-    ExpectChannel(*field, {fexpected.Width(), fexpected.Height()}, [&](int x, int y) { return fexpected[y][x]; });
+    ExpectChannel(*field, {fexpected.Width(), fexpected.Height()},
+                  [&](int x, int y) { return fexpected[y][x]; });
   }
   // Defaults on 64 × 48: 8 × 6 vectors; a frame moved right by 3 reads (3, 0) inside; identical
   // frames read 0 everywhere.
   search->params = {};
-  const ComplexArray* field = Search(Texture<Int1Image>(64, 48, 3, 0, 7), Texture<Int1Image>(64, 48, 0, 0, 7));
+  const ComplexArray* field =
+      Search(Texture<Int1Image>(64, 48, 3, 0, 7), Texture<Int1Image>(64, 48, 0, 0, 7));
   ASSERT_NE(field, nullptr);
   ASSERT_EQ(SizeOf(*field), (std::pair{8, 6}));
   for (int y = 1; y < 5; ++y)
-    for (int x = 1; x < 7; ++x) EXPECT_EQ((*field)[y][x], std::complex<float>(3, 0)) << x << ", " << y;
+    for (int x = 1; x < 7; ++x)
+      EXPECT_EQ((*field)[y][x], std::complex<float>(3, 0)) << x << ", " << y;
   field = Search(Texture<Int1Image>(64, 48, 0, 0, 7), Texture<Int1Image>(64, 48, 0, 0, 7));
   for (const auto& v : *field) EXPECT_EQ(v, std::complex<float>(0, 0));
 }
@@ -131,23 +145,30 @@ TEST_F(MotionSearchTest, TilingWithTheFoundVectorsRebuildsTheMovedFrame) {
 }
 
 TEST_F(MotionSearchTest, RefusalsTypesAndRecord) {
-  EXPECT_EQ(Search(Texture<Int1Image>(16, 16, 0, 0, 1), Texture<Int1Image>(16, 17, 0, 0, 1)), nullptr);
+  EXPECT_EQ(Search(Texture<Int1Image>(16, 16, 0, 0, 1), Texture<Int1Image>(16, 17, 0, 0, 1)),
+            nullptr);
   EXPECT_EQ(host.LastMessage(), "MotionSrchへの入力１と２のサイズが異なります。");
-  EXPECT_EQ(Search(Texture<Int1Image>(7, 16, 0, 0, 1), Texture<Int1Image>(7, 16, 0, 0, 1)), nullptr);
+  EXPECT_EQ(Search(Texture<Int1Image>(7, 16, 0, 0, 1), Texture<Int1Image>(7, 16, 0, 0, 1)),
+            nullptr);
   EXPECT_EQ(host.LastMessage(), "MotionSrchへの入力がブロックサイズより小さいです。");
-  for (const ProcMotionSearch::Params& p : {ProcMotionSearch::Params{0, 8, 8, 0}, {8, 0, 8, 0}, {8, 8, -1, 0}, {8, 8, 8, 1}}) {
+  for (const ProcMotionSearch::Params& p :
+       {ProcMotionSearch::Params{0, 8, 8, 0}, {8, 0, 8, 0}, {8, 8, -1, 0}, {8, 8, 8, 1}}) {
     search->params = p;
-    EXPECT_EQ(Search(Texture<Int1Image>(16, 16, 0, 0, 1), Texture<Int1Image>(16, 16, 0, 0, 1)), nullptr);
+    EXPECT_EQ(Search(Texture<Int1Image>(16, 16, 0, 0, 1), Texture<Int1Image>(16, 16, 0, 0, 1)),
+              nullptr);
     EXPECT_EQ(host.LastMessage(), "MotionSrchのパラメータが正しくありません。");
   }
-  const std::pair<TypeList, int> rules[] = {{{1, 1}, 3}, {{2, 2}, 3}, {{1, 2}, 0}, {{3, 3}, 0}, {{4, 4}, 0}};
+  const std::pair<TypeList, int> rules[] = {
+      {{1, 1}, 3}, {{2, 2}, 3}, {{1, 2}, 0}, {{3, 3}, 0}, {{4, 4}, 0}};
   for (const auto& [in, expected] : rules) {
     TypeList out{};
     EXPECT_EQ(search->InferOutputTypes(in, out) ? out[0] : 0, expected);
   }
   const auto bytes = ExpectKind<ProcMotionSearch>(
       {kMotionSearchProcessId, "ProcMotionSearch", "動き探索", "MotionSrch", "", 2, 1, true, 16},
-      [](ProcMotionSearch& p) { p.params = {4, 6, 12, 0}; });
+      [](ProcMotionSearch& p) {
+        p.params = {4, 6, 12, 0};
+      });
   EXPECT_EQ(LoadI32(&bytes[kParamsOffset + 4 + 8]), 12);
 }
 
