@@ -20,12 +20,16 @@
 #include "blocks/transform/subband.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
+#include "io/save_video.h"
+#include "io/video_file.h"
 
 namespace kandrel {
 
 void RegisterAllKinds() {
   RegisterReadFileKinds();
   RegisterSaveFileKinds();
+  RegisterVideoFileKinds();
+  RegisterSaveVideoKinds();
   RegisterArithmeticKinds();
   RegisterTypeConversionKinds();
   RegisterColorSpaceKinds();
