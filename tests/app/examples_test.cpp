@@ -23,6 +23,9 @@
 #include "blocks/transform/fft.h"
 #include "blocks/transform/subband.h"
 #include "image/tiff_dump.h"
+#include "io/save_video.h"
+#include "io/video_file.h"
+#include "io/video_sampler.h"
 #include "process/catalogue.h"
 #include "process/proc_module.h"
 #include "process/process_file.h"
@@ -31,6 +34,8 @@
 
 namespace kandrel::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string ExampleFile(const std::string& name) {
   return std::string(KANDREL_SOURCE_DIR) + "/examples/" + name;
@@ -286,32 +291,39 @@ std::unique_ptr<ProcModule> JuliaGraph() {
   return root;
 }
 
-// A picture that moves by (2, 1) every frame, made by a feedback loop like the Julia one, with
-// its motion found block by block against the frame before and the frame rebuilt from those
-// vectors: the residual is zero wherever the picture moved inside the frame.
-std::unique_ptr<ProcModule> MotionGraph() {
-  auto root = std::make_unique<ProcModule>();
-  root->SetName("Motion");
-  root->SetOutputCount(4);
-  ProcSineWave* plate = AddPattern(*root, "ZonePlate", 40, 20);
+// The moving plate with its motion found block by block against the frame before and the frame
+// rebuilt from those vectors: the residual is zero wherever the picture moved inside the frame. A
+// zone plate that a feedback loop moves by (2, 1) every frame: the switch feeds the plate in on the
+// first frame and the frame buffer's copy of the last moved picture afterwards. The Move.
+ProcMove* AddMovingPlate(ProcModule& root, ProcFrameBuffer*& previous) {
+  ProcSineWave* plate = AddPattern(root, "ZonePlate", 40, 20);
   plate->params.width = 128;
   plate->params.height = 96;
   plate->params.intOutput = 1;
   plate->params.patternKind = ProcSineWave::kZonePlate;
-  auto* last = AddChild<ProcFrameBuffer>(*root, kFrameBufferProcessId);
-  last->SetName("Previous");
-  last->params = {kTypeInt1, 128, 96, 0.0};
-  last->SetIconPosition(40, 120);
-  auto* start = AddChild<ProcPeriodSwitch>(*root, kPeriodSwitchProcessId);
+  previous = AddChild<ProcFrameBuffer>(root, kFrameBufferProcessId);
+  previous->SetName("Previous");
+  previous->params = {kTypeInt1, 128, 96, 0.0};
+  previous->SetIconPosition(40, 120);
+  auto* start = AddChild<ProcPeriodSwitch>(root, kPeriodSwitchProcessId);
   start->params = {1, 1000000};
   start->Connect(0, plate, 0);
-  start->Connect(1, last, 0);
+  start->Connect(1, previous, 0);
   start->SetIconPosition(200, 20);
-  auto* move = AddChild<ProcMove>(*root, kMoveProcessId);
+  auto* move = AddChild<ProcMove>(root, kMoveProcessId);
   move->params = {2, 1, 0, 0, 0};
   move->Connect(0, start, 0);
   move->SetIconPosition(360, 20);
-  last->Connect(0, move, 0);
+  previous->Connect(0, move, 0);
+  return move;
+}
+
+std::unique_ptr<ProcModule> MotionGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Motion");
+  root->SetOutputCount(4);
+  ProcFrameBuffer* last = nullptr;
+  ProcMove* move = AddMovingPlate(*root, last);
   auto* search = AddChild<ProcMotionSearch>(*root, kMotionSearchProcessId);
   search->Connect(0, move, 0);
   search->Connect(1, last, 0);
@@ -329,6 +341,21 @@ std::unique_ptr<ProcModule> MotionGraph() {
   root->OutputPort()->Connect(1, search, 0);
   root->OutputPort()->Connect(2, tiling, 0);
   root->OutputPort()->Connect(3, residual, 0);
+  return root;
+}
+
+// The moving plate recorded as an uncompressed AVI beside the process file.
+std::unique_ptr<ProcModule> VideoGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Video");
+  ProcFrameBuffer* previous = nullptr;
+  ProcMove* move = AddMovingPlate(*root, previous);
+  auto* recorder = AddChild<ProcSaveVideo>(*root, kSaveVideoProcessId);
+  recorder->params.fileName = (fs::path(LastUsedDirectory()) / "moving.avi").string();
+  recorder->params.fps = 15;
+  recorder->Connect(0, move, 0);
+  recorder->SetIconPosition(520, 20);
+  root->OutputPort()->Connect(0, move, 0);
   return root;
 }
 
@@ -510,6 +537,42 @@ TEST_F(ExamplesTest, TheMotionExampleFindsTheShiftAndRebuildsTheFrame) {
   ASSERT_EQ(LoadImageTIFF(residual, file(4, 3)), 0);
   for (int y = 16; y < 88; ++y)
     for (int x = 16; x < 120; ++x) ASSERT_EQ(residual.channels[0][y][x], 0) << x << ", " << y;
+}
+
+// The recording example run by the batch runner, then read back frame by frame by a graph of
+// one video-file process, like any other graph.
+TEST_F(ExamplesTest, TheVideoExampleRecordsAndAVideoGraphReadsItBack) {
+  std::unique_ptr<ProcModule> root = VideoGraph();
+  ExpectBundled(*root, "video.knd");
+  fs::copy_file(ExampleFile("video.knd"), dir.File("video.knd"));
+  ASSERT_EQ(RunExecutable("--frames 30 --out " + dir.File("moved") + " " + dir.File("video.knd")),
+            0);
+  ZelVideoSampler sampler;
+  ASSERT_TRUE(sampler.OpenFile(dir.File("moving.avi")));
+  ASSERT_EQ(sampler.EndFrame(), 30);
+
+  ProcModule reader;
+  reader.SetName("Reader");
+  auto* video = AddChild<ProcVideoFile>(reader, kVideoFileProcessId);
+  video->SetFileName(dir.File("moving.avi"));
+  reader.OutputPort()->Connect(0, video, 0);
+  ASSERT_EQ(SaveProcessFile(&reader, dir.File("reader.knd")), dir.File("reader.knd"));
+  ASSERT_EQ(RunExecutable("--frames 5 --out " + dir.File("read") + " " + dir.File("reader.knd")),
+            0);
+  IntArray r, g, b;
+  for (int k = 0; k < 5; ++k, sampler.StepFrames(1)) {
+    Int3Image frame;
+    char name[32];
+    std::snprintf(name, sizeof name, "read/out1_%04d.tif", k);
+    ASSERT_EQ(LoadImageTIFF(frame, dir.File(name)), 0) << name;
+    ASSERT_TRUE(sampler.GetFrame(r, g, b));
+    EXPECT_EQ(SamplesOf(frame.channels[0]), SamplesOf(r)) << k;
+    // The grey picture moved on is what was recorded.
+    Int1Image moved;
+    std::snprintf(name, sizeof name, "moved/out1_%04d.tif", k);
+    ASSERT_EQ(LoadImageTIFF(moved, dir.File(name)), 0) << name;
+    EXPECT_EQ(SamplesOf(moved.channels[0]), SamplesOf(g)) << k;
+  }
 }
 
 }  // namespace
