@@ -11,6 +11,8 @@
 #include <fstream>
 #include <opencv2/videoio.hpp>
 
+#include "image/vector_clones.h"
+
 namespace kandrel {
 
 namespace {
@@ -57,6 +59,17 @@ std::vector<DeviceNode> CaptureNodes(bool& listed) {
   std::sort(nodes.begin(), nodes.end(),
             [](const auto& a, const auto& b) { return a.number < b.number; });
   return nodes;
+}
+
+// One row of blue, green, red bytes into three planes.
+KANDREL_VECTOR_CLONES void SplitRow(const std::uint8_t* __restrict pixels, int width,
+                                    int* __restrict red, int* __restrict green,
+                                    int* __restrict blue) {
+  for (int x = 0; x < width; ++x) {
+    blue[x] = pixels[3 * x];
+    green[x] = pixels[3 * x + 1];
+    red[x] = pixels[3 * x + 2];
+  }
 }
 
 // Files are decoded sequentially; a frame this close ahead is reached by decoding forward
@@ -248,17 +261,8 @@ bool ZelVideoSampler::GetFrame(Array2D<int>& r, Array2D<int>& g, Array2D<int>& b
   r.Resize(w, h);
   g.Resize(w, h);
   b.Resize(w, h);
-  for (int y = 0; y < h; ++y) {
-    const std::uint8_t* pixel = d.held.ptr<std::uint8_t>(y);
-    int* red = r[y];
-    int* green = g[y];
-    int* blue = b[y];
-    for (int x = 0; x < w; ++x, pixel += 3) {
-      blue[x] = pixel[0];
-      green[x] = pixel[1];
-      red[x] = pixel[2];
-    }
-  }
+  // On the calling thread: the decoder's own threads keep the cores busy already.
+  for (int y = 0; y < h; ++y) SplitRow(d.held.ptr<std::uint8_t>(y), w, r[y], g[y], b[y]);
   return true;
 }
 
