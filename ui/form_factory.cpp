@@ -24,6 +24,8 @@
 #include "blocks/transform/subband.h"
 #include "io/read_file.h"
 #include "io/save_file.h"
+#include "io/save_video.h"
+#include "io/video_file.h"
 #include "ui/form_contrast.h"
 #include "ui/form_convolution.h"
 #include "ui/form_custom_filter5x5.h"
@@ -43,12 +45,14 @@
 #include "ui/form_read_file.h"
 #include "ui/form_resize.h"
 #include "ui/form_save_file.h"
+#include "ui/form_save_video.h"
 #include "ui/form_sine_wave.h"
 #include "ui/form_subband.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
 #include "ui/form_xy_transform.h"
 #include "ui/form_total_variation.h"
+#include "ui/form_video_file.h"
 #include "ui/form_wavelet.h"
 
 namespace kandrel {
@@ -68,6 +72,9 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormNoParam", Make<TFormNoParam>},
     {"TFormReadFile", Make<TFormReadFile, ProcReadFile>},
     {"TFormSaveFile", Make<TFormSaveFile, ProcSaveFile>},
+    {"TFormVideoFile", Make<TFormVideoFile, ProcVideoFile>},
+    {"TFormCapture", Make<TFormCapture, ProcCapture>},
+    {"TFormSaveVideo", Make<TFormSaveVideo, ProcSaveVideo>},
     {"TFormMultiAdder", Make<TFormMultiAdder, ProcMultiAdder>},
     {"TFormMultiplier", Make<TFormMultiplier, ProcMultiplier>},
     {"TFormToIntDouble", Make<TFormToIntDouble, ProcToInt>},
