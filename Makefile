@@ -6,7 +6,8 @@
 PACKAGES := cmake ninja-build g++ libgtest-dev libbenchmark-dev \
   qt6-base-dev qt6-qpa-plugins libtiff-dev libopencv-core-dev libopencv-imgcodecs-dev \
   libopencv-imgproc-dev fonts-ipafont-gothic xvfb iverilog \
-  pkg-config libfftw3-dev libopencv-photo-dev libopencv-videoio-dev
+  pkg-config libfftw3-dev libopencv-photo-dev libopencv-videoio-dev \
+  libopencv-calib3d-dev libopencv-objdetect-dev opencv-data
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

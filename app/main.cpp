@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   RegisterAllKinds();
   HeadlessHost host;
   host.EchoMessagesTo(stderr);
+  host.EchoMeasurementsTo(stdout);
   SetHost(&host);
   const int result = RunBatch(*options, host, std::cout);
   SetHost(nullptr);

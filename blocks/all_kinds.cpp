@@ -1,5 +1,8 @@
 #include "blocks/all_kinds.h"
 
+#include "blocks/analysis/haar_detect.h"
+#include "blocks/analysis/psnr.h"
+#include "blocks/analysis/stereo_matching.h"
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
 #include "blocks/filter/nlmeans.h"
@@ -37,6 +40,9 @@ void RegisterAllKinds() {
   RegisterXYTransformKinds();
   RegisterMovableTilingKinds();
   RegisterMotionSearchKinds();
+  RegisterStereoMatchingKinds();
+  RegisterPsnrKinds();
+  RegisterHaarDetectKinds();
   RegisterToneKinds();
   RegisterFrameControlKinds();
   RegisterPatternKinds();

@@ -3,11 +3,18 @@
 // 16-bit disparity matrix. Samples are converted to the requested depth without clamping.
 #pragma once
 
+#include <memory>
 #include <opencv2/core/core_c.h>
 
 #include "image/image.h"
 
 namespace kandrel {
+
+// Owns an image the bridges made.
+struct IplImageRelease {
+  void operator()(IplImage* image) const { cvReleaseImage(&image); }
+};
+using IplImagePtr = std::unique_ptr<IplImage, IplImageRelease>;
 
 // Each returns a new image of the source's size (release it with cvReleaseImage), or null when
 // it cannot be created, the depth is no IplImage depth, or the planes differ in size. Depth 0

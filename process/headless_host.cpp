@@ -12,6 +12,21 @@ void HeadlessHost::ShowMessage(const std::string& text) {
   }
 }
 
+void HeadlessHost::ReportMeasurement(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  measurements_.push_back(line);
+  if (measurementEcho_ != nullptr) {
+    std::fputs(line.c_str(), measurementEcho_);
+    std::fputc('\n', measurementEcho_);
+    std::fflush(measurementEcho_);
+  }
+}
+
+std::vector<std::string> HeadlessHost::Measurements() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return measurements_;
+}
+
 void HeadlessHost::ShowInputError(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;

@@ -25,6 +25,9 @@ class HeadlessHost : public Host {
   // Messages are also written here, one line per line of text (null: recorded only).
   void EchoMessagesTo(std::FILE* stream) { echo_ = stream; }
   std::vector<std::string> Messages() const;
+  // Measurement lines, recorded and written here one per line (null: recorded only).
+  void EchoMeasurementsTo(std::FILE* stream) { measurementEcho_ = stream; }
+  std::vector<std::string> Measurements() const;
   std::string LastMessage() const;
   void ClearMessages();
 
@@ -55,6 +58,7 @@ class HeadlessHost : public Host {
   bool ReadClipboardBitmap(Picture& picture) override;
   void ClearClipboard() override { clipboard_.reset(); }
   void ProcessPendingEvents() override;
+  void ReportMeasurement(const std::string& line) override;
 
  private:
   std::optional<std::string> NextFileAnswer(const FileBoxRequest& request);
@@ -62,6 +66,8 @@ class HeadlessHost : public Host {
   mutable std::mutex mutex_;  // messages may come from channel threads
   std::vector<std::string> messages_;
   std::FILE* echo_ = nullptr;
+  std::vector<std::string> measurements_;
+  std::FILE* measurementEcho_ = nullptr;
   std::deque<std::optional<std::string>> fileAnswers_;
   std::deque<int> queryAnswers_;
   std::vector<FileBoxRequest> fileBoxes_;

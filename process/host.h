@@ -118,6 +118,9 @@ class Host : public ImageWindowFactory {
   virtual void ClearClipboard() = 0;
   // Lets the interface paint and take commands between frames of a continuous run.
   virtual void ProcessPendingEvents() = 0;
+  // A result line of a measuring process (PSNR, say), as it is added to its list; the desktop
+  // shows it in that process's window, the runner passes it on to its standard output.
+  virtual void ReportMeasurement(const std::string& line) = 0;
 };
 
 // The installed host; SetHost also makes it the factory of image windows.

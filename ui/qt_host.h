@@ -41,6 +41,8 @@ class QtHost : public Host {
   bool ReadClipboardBitmap(Picture& picture) override;
   void ClearClipboard() override;
   void ProcessPendingEvents() override;
+  // The measuring processes' windows show their own lists.
+  void ReportMeasurement(const std::string&) override {}
 
  private:
   void ShowMessageNow(const QString& text);
