@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
+#include "blocks/analysis/psnr.h"
+#include "blocks/analysis/stereo_matching.h"
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
 #include "blocks/filter/nlmeans.h"
@@ -359,6 +362,36 @@ std::unique_ptr<ProcModule> VideoGraph() {
   return root;
 }
 
+// A zone plate and its copy moved 6 pixels to the left, as the left and right views of a stereo
+// pair: the block matcher finds the disparity 6 wherever the rings give it texture, and PSNR
+// measures how far the two views differ, one line per frame.
+std::unique_ptr<ProcModule> AnalysisGraph() {
+  auto root = std::make_unique<ProcModule>();
+  root->SetName("Analysis");
+  ProcSineWave* plate = AddPattern(*root, "ZonePlate", 40, 20);
+  plate->params.width = 256;
+  plate->params.height = 128;
+  plate->params.intOutput = 1;
+  plate->params.patternKind = ProcSineWave::kZonePlate;
+  auto* right = AddChild<ProcMove>(*root, kMoveProcessId);
+  right->SetName("RightView");
+  right->params = {-6, 0, 0, 0, 0};
+  right->Connect(0, plate, 0);
+  right->SetIconPosition(200, 20);
+  auto* stereo = AddChild<ProcStereoMatching>(*root, kStereoMatchingProcessId);
+  stereo->params.numberOfDisparities = 16;
+  stereo->Connect(0, plate, 0);
+  stereo->Connect(1, right, 0);
+  stereo->SetIconPosition(360, 20);
+  auto* psnr = AddChild<ProcPSNR>(*root, kPsnrProcessId);
+  psnr->Connect(0, plate, 0);
+  psnr->Connect(1, right, 0);
+  psnr->SetIconPosition(360, 120);
+  root->OutputPort()->Connect(0, stereo, 0);
+  root->OutputPort()->Connect(1, right, 0);
+  return root;
+}
+
 // Runs the executable on the file with the arguments; its exit status.
 int RunExecutable(const std::string& arguments) {
   const std::string command = std::string(KANDREL_BINARY) + " --batch " + arguments + " 2>&1";
@@ -573,6 +606,30 @@ TEST_F(ExamplesTest, TheVideoExampleRecordsAndAVideoGraphReadsItBack) {
     ASSERT_EQ(LoadImageTIFF(moved, dir.File(name)), 0) << name;
     EXPECT_EQ(SamplesOf(moved.channels[0]), SamplesOf(g)) << k;
   }
+}
+
+TEST_F(ExamplesTest, TheAnalysisExampleFindsTheDisparityAndPrintsPsnrLines) {
+  std::unique_ptr<ProcModule> root = AnalysisGraph();
+  ExpectBundled(*root, "analysis.knd");
+  const std::string command = std::string(KANDREL_BINARY) + " --batch --frames 2 --out " +
+                              dir.File("out") + " " + ExampleFile("analysis.knd") + " > " +
+                              dir.File("stdout.txt");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream printed(dir.File("stdout.txt"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(printed, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 2u);
+  for (int f = 0; f < 2; ++f) {
+    char start[16];
+    std::snprintf(start, sizeof start, "%04d, ", f);
+    EXPECT_EQ(lines[f].rfind(start, 0), 0u) << lines[f];
+  }
+  Float1Image disparity;
+  ASSERT_EQ(LoadImageTIFF(disparity, dir.File("out/out1_0000.tif")), 0);
+  int six = 0, counted = 0;
+  for (int y = 16; y < 112; ++y)
+    for (int x = 32; x < 240; ++x, ++counted) six += disparity.channels[0][y][x] == 6.0f;
+  EXPECT_GT(six, counted / 2);
 }
 
 }  // namespace
