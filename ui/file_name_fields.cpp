@@ -29,7 +29,7 @@ QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 }  // namespace
 
-FileNameFields::FileNameFields(Box box, FileBoxRequest request)
+FileNameFields::FileNameFields(Box box, FileBoxRequest request, const QString& fileCaption)
     : box_(box),
       request_(std::move(request)),
       grid_(new QGridLayout(this)),
@@ -40,7 +40,7 @@ FileNameFields::FileNameFields(Box box, FileBoxRequest request)
   grid_->setContentsMargins(0, 0, 0, 0);
   auto* pathLabel = new QLabel(QStringLiteral("パス名"));
   pathLabel->setBuddy(path_);
-  auto* fileLabel = new QLabel(QStringLiteral("ファイル名"));
+  auto* fileLabel = new QLabel(fileCaption);
   fileLabel->setBuddy(file_);
   grid_->addWidget(pathLabel, 0, 0);
   grid_->addWidget(path_, 0, 1);

@@ -20,7 +20,9 @@ class FileNameFields : public QWidget {
   enum class Box { kOpen, kSave };
 
   // request: filter and options of the file box; its directory and name come from the edits.
-  FileNameFields(Box box, FileBoxRequest request);
+  // fileCaption: the file edit's label, for dialogs that say what kind of file they want.
+  FileNameFields(Box box, FileBoxRequest request,
+                 const QString& fileCaption = QStringLiteral("ファイル名"));
 
   // Directory (with its separator) into the path edit, the rest into the file edit.
   void ShowFileName(const std::string& fileName);

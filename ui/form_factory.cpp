@@ -5,6 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "blocks/analysis/haar_detect.h"
+#include "blocks/analysis/psnr.h"
+#include "blocks/analysis/stereo_matching.h"
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
 #include "blocks/filter/nlmeans.h"
@@ -34,6 +37,7 @@
 #include "ui/form_frame_buffer.h"
 #include "ui/form_gabor_filter.h"
 #include "ui/form_gamma_correction.h"
+#include "ui/form_haar_detect.h"
 #include "ui/form_lesson2.h"
 #include "ui/form_motion_search.h"
 #include "ui/form_movable_tiling.h"
@@ -42,11 +46,13 @@
 #include "ui/form_nlmeans.h"
 #include "ui/form_no_param.h"
 #include "ui/form_period_switch.h"
+#include "ui/form_psnr.h"
 #include "ui/form_read_file.h"
 #include "ui/form_resize.h"
 #include "ui/form_save_file.h"
 #include "ui/form_save_video.h"
 #include "ui/form_sine_wave.h"
+#include "ui/form_stereo_matching.h"
 #include "ui/form_subband.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
@@ -86,6 +92,9 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormXYMapping", Make<TFormXYMapping, ProcXYMapping>},
     {"TFormMovableTiling", Make<TFormMovableTiling, ProcMovableTiling>},
     {"TFormMotionSearch", Make<TFormMotionSearch, ProcMotionSearch>},
+    {"TFormStereoMatching", Make<TFormStereoMatching, ProcStereoMatching>},
+    {"TFormPSNR", Make<TFormPSNR, ProcPSNR>},
+    {"TFormHaarDetect", Make<TFormHaarDetect, ProcHaarDetect>},
     {"TFormContrast", Make<TFormContrast, ProcContrast>},
     {"TFormGammaCorrection", Make<TFormGammaCorrection, ProcGammaDbl>},
     {"TFormFrameBuffer", Make<TFormFrameBuffer, ProcFrameBuffer>},
