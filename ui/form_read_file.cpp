@@ -5,33 +5,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 #include <exception>
-#include <optional>
 
-#include "io/frame_names.h"
 #include "io/read_file.h"
-#include "process/text_codec.h"
 #include "ui/number_text.h"
 
 namespace kandrel {
 
 namespace {
-
-constexpr std::size_t kFileNameField = 259;  // bytes of a stored name before its NUL
-
-// Whole characters only, so that the stored bytes never end inside one.
-std::string CutToField(std::string utf8) {
-  while (EncodeCp932(utf8).size() > kFileNameField) {
-    while (!utf8.empty() && (static_cast<unsigned char>(utf8.back()) & 0xC0) == 0x80)
-      utf8.pop_back();
-    if (!utf8.empty()) utf8.pop_back();
-  }
-  return utf8;
-}
-
-QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 FileBoxRequest ImageOpenBox() {
   FileBoxRequest request;
@@ -43,60 +25,21 @@ FileBoxRequest ImageOpenBox() {
 }  // namespace
 
 FrameFileFields::FrameFileFields(Box box, FileBoxRequest request)
-    : box_(box),
-      request_(std::move(request)),
-      grid_(new QGridLayout(this)),
-      path_(new QLineEdit(QStringLiteral("PathName"))),
-      file_(new QLineEdit(QStringLiteral("FileName"))),
+    : FileNameFields(box, std::move(request)),
       numbered_(new QCheckBox(QStringLiteral("ファイル名の末尾をカウントアップする。"))) {
-  path_->setReadOnly(true);
-  auto* browse = new QPushButton(QStringLiteral("参照..."));
-  grid_->setContentsMargins(0, 0, 0, 0);
-  auto* pathLabel = new QLabel(QStringLiteral("パス名"));
-  pathLabel->setBuddy(path_);
-  auto* fileLabel = new QLabel(QStringLiteral("ファイル名"));
-  fileLabel->setBuddy(file_);
-  grid_->addWidget(pathLabel, 0, 0);
-  grid_->addWidget(path_, 0, 1);
-  grid_->addWidget(fileLabel, 1, 0);
-  grid_->addWidget(file_, 1, 1);
-  grid_->addWidget(browse, 1, 2);
-  grid_->addWidget(numbered_, 2, 0, 1, 3);
-  connect(browse, &QPushButton::clicked, this, &FrameFileFields::Browse);
+  Grid().addWidget(numbered_, 2, 0, 1, 3);
 }
-
-void FrameFileFields::ShowFileName(const std::string& fileName) {
-  const NameParts parts = SplitFileName(fileName);
-  path_->setText(Text(parts.directory));
-  file_->setText(Text(parts.base + parts.extension));
-}
-
-bool FrameFileFields::HasFileName() const { return !file_->text().isEmpty(); }
 
 bool FrameFileFields::IsNumberedTicked() const { return numbered_->isChecked(); }
-
-std::string FrameFileFields::FileName() const {
-  return CutToField((path_->text() + file_->text()).toStdString());
-}
 
 QLineEdit& FrameFileFields::AddNumberRow(const QString& label) {
   auto* edit = new QLineEdit(QStringLiteral("0"));
   auto* caption = new QLabel(label);
   caption->setBuddy(edit);
-  const int row = grid_->rowCount();
-  grid_->addWidget(caption, row, 0);
-  grid_->addWidget(edit, row, 1);
+  const int row = Grid().rowCount();
+  Grid().addWidget(caption, row, 0);
+  Grid().addWidget(edit, row, 1);
   return *edit;
-}
-
-void FrameFileFields::Browse() {
-  if (file_->text().isEmpty()) file_->setText(QStringLiteral("NoName"));
-  FileBoxRequest request = request_;
-  request.initialDirectory = path_->text().toStdString();
-  request.initialName = file_->text().toStdString();
-  const std::optional<std::string> chosen =
-      box_ == Box::kOpen ? GetHost().AskOpenFile(request) : GetHost().AskSaveFile(request);
-  if (chosen) ShowFileName(*chosen);
 }
 
 QPlainTextEdit* NewNumberingExample() {

@@ -2,18 +2,14 @@
 // numbered sequence) and the range of frame numbers. Applying a new name resets the process, so
 // the first frame is read at once.
 //
-// FrameFileFields is the part it shares with the saving dialog: a read-only directory, an editable
-// file name, "参照..." for the file box, the numbering check box and number rows.
+// FrameFileFields is the part it shares with the saving dialog: the file name fields with the
+// numbering check box and number rows below them.
 #pragma once
 
-#include <QWidget>
-#include <string>
-
-#include "process/host.h"
+#include "ui/file_name_fields.h"
 #include "ui/form_virtual.h"
 
 class QCheckBox;
-class QGridLayout;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -21,20 +17,11 @@ namespace kandrel {
 
 class ProcReadFile;
 
-class FrameFileFields : public QWidget {
+class FrameFileFields : public FileNameFields {
   Q_OBJECT
 
  public:
-  enum class Box { kOpen, kSave };
-
-  // request: filter and options of the file box; its directory and name come from the edits.
   FrameFileFields(Box box, FileBoxRequest request);
-
-  // Directory (with its separator) into the path edit, the rest into the file edit.
-  void ShowFileName(const std::string& fileName);
-  bool HasFileName() const;
-  // Path edit + file edit, cut to what a file-name field holds.
-  std::string FileName() const;
 
   QCheckBox& Numbered() const { return *numbered_; }
   // The numbering flag as the check box leaves it: a stored nonzero value stays as it is while
@@ -48,13 +35,7 @@ class FrameFileFields : public QWidget {
 
  private:
   bool IsNumberedTicked() const;
-  void Browse();
 
-  Box box_;
-  FileBoxRequest request_;
-  QGridLayout* grid_;
-  QLineEdit* path_;
-  QLineEdit* file_;
   QCheckBox* numbered_;
 };
 

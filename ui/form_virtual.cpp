@@ -26,20 +26,20 @@ TFormVirtual::TFormVirtual(ProcVirtual& process) : process_(process), body_(new 
   setWindowTitle(QStringLiteral("パラメータ"));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  QPushButton* preview = AddButton(*buttons, QStringLiteral("プレビュー"));
-  preview->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-  preview->setDefault(true);
+  preview_ = AddButton(*buttons, QStringLiteral("プレビュー"));
+  preview_->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+  preview_->setDefault(true);
   ok_ = AddButton(*buttons, QStringLiteral("OK"));
-  QPushButton* cancel = AddButton(*buttons, QStringLiteral("キャンセル"));
+  cancel_ = AddButton(*buttons, QStringLiteral("キャンセル"));
   buttons->addStretch();
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(body_);
   layout->addLayout(buttons);
 
-  connect(preview, &QPushButton::clicked, this, &TFormVirtual::Preview);
+  connect(preview_, &QPushButton::clicked, this, &TFormVirtual::Preview);
   connect(ok_, &QPushButton::clicked, this, &TFormVirtual::Confirm);
-  connect(cancel, &QPushButton::clicked, this, &TFormVirtual::Cancel);
+  connect(cancel_, &QPushButton::clicked, this, &TFormVirtual::Cancel);
 }
 
 void TFormVirtual::Show() { show(); }

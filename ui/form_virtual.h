@@ -41,7 +41,9 @@ class TFormVirtual : public QDialog, public ProcessDialog {
 
   // The area above the buttons.
   QVBoxLayout& Body() const { return *body_; }
+  QPushButton& PreviewButton() const { return *preview_; }
   QPushButton& OkButton() const { return *ok_; }
+  QPushButton& CancelButton() const { return *cancel_; }
 
  private:
   int StoreControls();
@@ -53,7 +55,9 @@ class TFormVirtual : public QDialog, public ProcessDialog {
   ParamSnapshot snapshot_;
   WindowPlacement placement_;
   QVBoxLayout* body_;
+  QPushButton* preview_ = nullptr;
   QPushButton* ok_ = nullptr;
+  QPushButton* cancel_ = nullptr;
 };
 
 }  // namespace kandrel
