@@ -1,5 +1,6 @@
 #include "blocks/all_kinds.h"
 
+#include "blocks/analysis/super_resolution.h"
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
 #include "blocks/filter/nlmeans.h"
@@ -48,6 +49,7 @@ void RegisterAllKinds() {
   RegisterGaborKinds();
   RegisterNLMeansKinds();
   RegisterTotalVariationKinds();
+  RegisterSuperResolutionKinds();
 }
 
 }  // namespace kandrel

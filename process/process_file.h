@@ -29,20 +29,23 @@ std::string StoredPath(const std::string& absolutePath);
 // A stored path made absolute against the last-used directory ("\" and "/" both separate).
 std::string ResolvePath(const std::string& storedPath);
 
-// Parameter records whose fileName field is absolute in memory and stored relative.
+// Parameter records whose file-name field (fileName unless named) is absolute in memory and
+// stored relative.
 template <class Params>
-void WriteRecordWithPath(ByteStream& stream, const Params& params) {
+void WriteRecordWithPath(ByteStream& stream, const Params& params,
+                         std::string Params::*path = &Params::fileName) {
   Params stored = params;
-  stored.fileName = StoredPath(params.fileName);
+  stored.*path = StoredPath(params.*path);
   WriteRecord(stream, stored);
 }
 template <class Params>
-int ReadRecordWithPath(ByteStream& stream, Params& params) {
+int ReadRecordWithPath(ByteStream& stream, Params& params,
+                       std::string Params::*path = &Params::fileName) {
   Params stored = params;
-  stored.fileName = StoredPath(params.fileName);
+  stored.*path = StoredPath(params.*path);
   const int result = ReadRecord(stream, stored);
   params = stored;
-  params.fileName = ResolvePath(stored.fileName);
+  params.*path = ResolvePath(stored.*path);
   return result;
 }
 
