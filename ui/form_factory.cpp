@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "blocks/analysis/super_resolution.h"
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
 #include "blocks/filter/nlmeans.h"
@@ -45,6 +46,7 @@
 #include "ui/form_save_file.h"
 #include "ui/form_sine_wave.h"
 #include "ui/form_subband.h"
+#include "ui/form_super_resolution.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
 #include "ui/form_xy_transform.h"
@@ -94,6 +96,7 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormGaborFilter", Make<TFormGaborFilter, ProcGaborFilter>},
     {"TFormNLMeans", Make<TFormNLMeans, ProcNLMeans>},
     {"TFormTotalVariation", Make<TFormTotalVariation, ProcTotalVariation>},
+    {"TFormSuperResolution", Make<TFormSuperResolution, ProcSuperResolution>},
 };
 
 }  // namespace
