@@ -9,7 +9,7 @@ namespace kandrel {
 
 namespace {
 
-// Lloyd iterations per split; the assignment has nearly always settled well before.
+// Lloyd iterations per split; the centres have nearly always settled well before.
 constexpr int kSplitIterations = 8;
 
 // One row of keys and one of values per example, dimension floats each.
@@ -27,7 +27,8 @@ void AddExamples(const FloatArray& picture, const DictionaryHeader& h, Examples&
   FloatArray enlarged;
   EnlargeBicubic(half, h.scaleX, h.scaleY, enlarged);
   std::vector<float> feature(static_cast<std::size_t>(h.PatchSize()));
-  ForEachPatch(enlarged.Width(), enlarged.Height(), h, [&](int x, int y) {
+  const PatchGrid grid(enlarged.Width(), enlarged.Height(), h);
+  grid.ForRows(0, grid.Rows(), [&](int x, int y, std::size_t) {
     const double e = PatchFeature(enlarged, half, h, x, y, feature.data());
     if (!(e > h.minNorm)) return;
     for (float f : feature) examples.keys.push_back(static_cast<float>(f / e));
@@ -99,38 +100,30 @@ class TreeBuilder {
     return {key, key + examples_.dimension};
   }
 
-  // 2-means from two far-apart members: reorders members, nearer the first centre before the
-  // others (a tie goes to the second, as in the descent), and returns how many are first; 0 when
-  // they cannot be split.
+  // Two centres by 2-means from two far-apart members; then the members ordered by how much
+  // nearer the first centre they lie and halved there, so that the tree stays balanced. Returns
+  // the size of the first half; 0 when they cannot be split (fewer than two, all alike).
   std::size_t Split(std::span<int> members) const {
     if (members.size() < 2) return 0;
     std::vector<double> first = KeyOf(Farthest(members, Centroid(members)));
     std::vector<double> second = KeyOf(Farthest(members, first));
-    if (first == second) return 0;  // all keys alike
-    std::vector<int> near(members.size(), -1);
+    if (first == second) return 0;
+    const auto margin = [&](int m) {
+      return SquaredDistance(examples_.Key(m), first) - SquaredDistance(examples_.Key(m), second);
+    };
     for (int iteration = 0; iteration < kSplitIterations; ++iteration) {
-      bool changed = false;
-      for (std::size_t k = 0; k < members.size(); ++k) {
-        const float* key = examples_.Key(members[k]);
-        const int side = SquaredDistance(key, first) < SquaredDistance(key, second) ? 0 : 1;
-        changed |= side != near[k];
-        near[k] = side;
-      }
-      if (!changed) break;
       std::vector<int> sides[2];
-      for (std::size_t k = 0; k < members.size(); ++k) sides[near[k]].push_back(members[k]);
-      if (sides[0].empty() || sides[1].empty()) return 0;
+      for (int m : members) sides[margin(m) < 0 ? 0 : 1].push_back(m);
+      if (sides[0].empty() || sides[1].empty()) break;
       first = Centroid(sides[0]);
       second = Centroid(sides[1]);
     }
-    std::vector<int> ordered;
-    ordered.reserve(members.size());
-    for (int side : {0, 1})
-      for (std::size_t k = 0; k < members.size(); ++k)
-        if (near[k] == side) ordered.push_back(members[k]);
-    std::copy(ordered.begin(), ordered.end(), members.begin());
-    const auto left = static_cast<std::size_t>(std::count(near.begin(), near.end(), 0));
-    return left == members.size() ? 0 : left;
+    std::vector<std::pair<double, int>> order;
+    order.reserve(members.size());
+    for (int m : members) order.emplace_back(margin(m), m);
+    std::sort(order.begin(), order.end());
+    for (std::size_t k = 0; k < order.size(); ++k) members[k] = order[k].second;
+    return members.size() / 2;
   }
 
   const Examples& examples_;

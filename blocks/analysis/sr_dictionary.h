@@ -3,8 +3,9 @@
 // enlargement whose feature (as the engine computes it) has enough energy gives one example: its
 // normalised feature as the key, and as the value the detail the enlargement lost, divided by
 // the same energy, so that the engine's weighting of a patch's share gives that detail back.
-// The examples are split recursively in two by 2-means on the keys; every node holds the means
-// of the keys and of the values below it, which is what the engine's greedy descent compares.
+// The examples are split recursively in two halves, ordered along the line between the two
+// centres 2-means finds, so that the tree is balanced; every node holds the means of the keys
+// and of the values below it, which is what the engine's greedy descent compares.
 #pragma once
 
 #include <cstddef>

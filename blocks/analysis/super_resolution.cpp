@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "image/parallel.h"
 #include "image/resample.h"
 #include "process/catalogue.h"
 #include "process/param_record.h"
@@ -145,24 +146,35 @@ void CSuperResolution::Upscale(const FloatArray& src, FloatArray& dst) const {
   FloatArray enlarged;
   EnlargeBicubic(src, h.scaleX, h.scaleY, enlarged);
   const int width = enlarged.Width(), height = enlarged.Height();
-  FloatArray detail(width, height);
-  std::fill(detail.begin(), detail.end(), 0.0f);
+  const PatchGrid grid(width, height, h);
   // Each interior pixel lies in about this many patches, so each adds its share of the detail.
   const int sharing = h.PatchSize() / (h.stepX * h.stepY);
-  KVector<float> feature(h.PatchSize());
-  if (!tree_.Empty()) {
-    ForEachPatch(width, height, h, [&](int x, int y) {
+  // The searches are independent and go in bands of patch rows; the details are then added in
+  // patch order, so that every sum is rounded as one pass would round it.
+  struct Found {
+    const KVector<float>* detail = nullptr;
+    double weight = 0;
+  };
+  std::vector<Found> found(tree_.Empty() ? 0 : grid.Count());
+  const std::size_t samplesPerRow = static_cast<std::size_t>(grid.Columns()) * h.PatchSize();
+  ForEachRowBand(found.empty() ? 0 : grid.Rows(), samplesPerRow, [&](int begin, int end) {
+    KVector<float> feature(h.PatchSize());
+    grid.ForRows(begin, end, [&](int x, int y, std::size_t index) {
       const double e = PatchFeature(enlarged, src, h, x, y, feature.Data());
       if (!(e > h.minNorm)) return;
       for (int i = 0; i < feature.Count(); ++i) feature[i] = static_cast<float>(feature[i] / e);
-      const KVector<float>* q = tree_.FindNearest(feature);
-      if (q == nullptr) return;
-      const double weight = e / sharing;
-      const int count = std::min(q->Count(), h.PatchSize());
-      for (int i = 0; i < count; ++i)
-        detail[y + i / h.patchWidth][x + i % h.patchWidth] += (*q)[i] * weight;
+      found[index] = {tree_.FindNearest(feature), e / sharing};
     });
-  }
+  });
+  FloatArray detail(width, height);
+  std::fill(detail.begin(), detail.end(), 0.0f);
+  grid.ForRows(0, found.empty() ? 0 : grid.Rows(), [&](int x, int y, std::size_t index) {
+    const Found& f = found[index];
+    if (f.detail == nullptr) return;
+    const int count = std::min(f.detail->Count(), h.PatchSize());
+    for (int i = 0; i < count; ++i)
+      detail[y + i / h.patchWidth][x + i % h.patchWidth] += (*f.detail)[i] * f.weight;
+  });
   dst.Resize(width, height);
   std::transform(enlarged.begin(), enlarged.end(), detail.begin(), dst.begin(), std::plus<float>());
 }

@@ -112,12 +112,33 @@ class CSuperResolution {
 // least 3 samples a side), the general bicubic resizer otherwise.
 void EnlargeBicubic(const FloatArray& src, int scaleX, int scaleY, FloatArray& dst);
 
-// visit(x, y) for every patch origin of an enlarged image of width × height, row by row.
-template <class Visit>
-void ForEachPatch(int width, int height, const DictionaryHeader& h, Visit&& visit) {
-  for (int y = 0; y + h.patchHeight <= height; y += h.stepY)
-    for (int x = 0; x + h.patchWidth <= width; x += h.stepX) visit(x, y);
-}
+// The patch origins of an enlarged image of width × height: columns × rows of them, a step
+// apart, row by row.
+class PatchGrid {
+ public:
+  PatchGrid(int width, int height, const DictionaryHeader& h)
+      : columns_(Fitting(width, h.patchWidth, h.stepX)),
+        rows_(Fitting(height, h.patchHeight, h.stepY)),
+        stepX_(h.stepX),
+        stepY_(h.stepY) {}
+  int Rows() const { return rows_; }
+  int Columns() const { return columns_; }
+  std::size_t Count() const { return static_cast<std::size_t>(rows_) * columns_; }
+  // visit(x, y, index) for the patches of grid rows rowBegin … rowEnd − 1, index counting all
+  // patches in order.
+  template <class Visit>
+  void ForRows(int rowBegin, int rowEnd, Visit&& visit) const {
+    for (int j = rowBegin; j < rowEnd; ++j)
+      for (int i = 0; i < columns_; ++i)
+        visit(i * stepX_, j * stepY_, static_cast<std::size_t>(j) * columns_ + i);
+  }
+
+ private:
+  static int Fitting(int length, int patch, int step) {
+    return length < patch ? 0 : (length - patch) / step + 1;
+  }
+  int columns_, rows_, stepX_, stepY_;
+};
 
 // The patch at (x, y) of the enlargement minus the pixel-replicated source, row by row, into
 // feature (PatchSize() floats); returns its energy, the root of the sum of squares in double.
