@@ -51,8 +51,8 @@ class TreeBuilder {
 
   std::unique_ptr<CNode> Build(std::span<int> members, int levels) {
     auto node = std::make_unique<CNode>();
-    node->key = Mean(examples_.keys, members);
-    node->value = Mean(examples_.values, members);
+    node->key = Rounded(Centroid(members));
+    node->value = Rounded(Mean(examples_.values, members));
     const std::size_t left = levels > 0 ? Split(members) : 0;
     if (left == 0) {
       ++leaves_;
@@ -67,25 +67,25 @@ class TreeBuilder {
   int Leaves() const { return leaves_; }
 
  private:
-  std::vector<double> Centroid(std::span<const int> members) const {
-    std::vector<double> sum(static_cast<std::size_t>(examples_.dimension), 0.0);
-    for (int m : members) {
-      const float* key = examples_.Key(m);
-      for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += key[i];
-    }
-    for (double& s : sum) s /= static_cast<double>(members.size());
-    return sum;
-  }
-
-  KVector<float> Mean(const std::vector<float>& rows, std::span<const int> members) const {
-    KVector<float> mean(examples_.dimension);
+  // The mean of the members' rows of keys or values, in double.
+  std::vector<double> Mean(const std::vector<float>& rows, std::span<const int> members) const {
     std::vector<double> sum(static_cast<std::size_t>(examples_.dimension), 0.0);
     for (int m : members)
       for (std::size_t i = 0; i < sum.size(); ++i)
         sum[i] += rows[static_cast<std::size_t>(m) * sum.size() + i];
-    for (int i = 0; i < mean.Count(); ++i)
-      mean[i] = static_cast<float>(sum[static_cast<std::size_t>(i)] / members.size());
-    return mean;
+    for (double& s : sum) s /= static_cast<double>(members.size());
+    return sum;
+  }
+
+  std::vector<double> Centroid(std::span<const int> members) const {
+    return Mean(examples_.keys, members);
+  }
+
+  static KVector<float> Rounded(const std::vector<double>& mean) {
+    KVector<float> v(static_cast<int>(mean.size()));
+    for (int i = 0; i < v.Count(); ++i)
+      v[i] = static_cast<float>(mean[static_cast<std::size_t>(i)]);
+    return v;
   }
 
   // The member farthest from point.
