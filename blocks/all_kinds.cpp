@@ -3,6 +3,7 @@
 #include "blocks/analysis/haar_detect.h"
 #include "blocks/analysis/psnr.h"
 #include "blocks/analysis/stereo_matching.h"
+#include "blocks/analysis/super_resolution.h"
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
 #include "blocks/filter/nlmeans.h"
@@ -54,6 +55,7 @@ void RegisterAllKinds() {
   RegisterGaborKinds();
   RegisterNLMeansKinds();
   RegisterTotalVariationKinds();
+  RegisterSuperResolutionKinds();
 }
 
 }  // namespace kandrel

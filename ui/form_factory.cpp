@@ -8,6 +8,7 @@
 #include "blocks/analysis/haar_detect.h"
 #include "blocks/analysis/psnr.h"
 #include "blocks/analysis/stereo_matching.h"
+#include "blocks/analysis/super_resolution.h"
 #include "blocks/filter/convolution.h"
 #include "blocks/filter/gabor.h"
 #include "blocks/filter/nlmeans.h"
@@ -54,6 +55,7 @@
 #include "ui/form_sine_wave.h"
 #include "ui/form_stereo_matching.h"
 #include "ui/form_subband.h"
+#include "ui/form_super_resolution.h"
 #include "ui/form_to_int_double.h"
 #include "ui/form_to_mono.h"
 #include "ui/form_xy_transform.h"
@@ -110,6 +112,7 @@ constexpr std::pair<std::string_view, FormMaker> kForms[] = {
     {"TFormGaborFilter", Make<TFormGaborFilter, ProcGaborFilter>},
     {"TFormNLMeans", Make<TFormNLMeans, ProcNLMeans>},
     {"TFormTotalVariation", Make<TFormTotalVariation, ProcTotalVariation>},
+    {"TFormSuperResolution", Make<TFormSuperResolution, ProcSuperResolution>},
 };
 
 }  // namespace
