@@ -61,6 +61,7 @@ using VideoDialogTest = DialogTest;
 
 TEST_F(VideoDialogTest, SaveVideoShowsAndAppliesCodecAndRateAndRefusesBadValues) {
   TempDir dir;
+  TestSource source(kTestSourceId);  // outlives the saver linked to it
   auto saver = std::make_unique<ProcSaveVideo>(kSaveVideoProcessId);
   auto& form = DialogOf<TFormSaveVideo>(*saver);
   EXPECT_EQ(form.windowTitle(), "映像ファイルの保存");
@@ -90,7 +91,6 @@ TEST_F(VideoDialogTest, SaveVideoShowsAndAppliesCodecAndRateAndRefusesBadValues)
   EXPECT_TRUE(Button(form, "プレビュー").isHidden());
 
   // Applying finishes the file being written.
-  TestSource source(kTestSourceId);
   source.params.type = kTypeInt3;
   ASSERT_EQ(source.Step(), 0);
   saver->Connect(0, &source, 0);
