@@ -136,17 +136,9 @@ int ProcReadFile::LoadParams(ByteStream& stream) {
 }
 
 void ProcReadFile::SetFileName(const std::string& name) {
-  std::string chosen = name;
-  if (chosen.empty()) {
-    FileBoxRequest request;
-    request.filter = kImageFilter;
-    request.initialDirectory = LastUsedDirectory();
-    request.mustExist = true;
-    std::optional<std::string> answer = GetHost().AskOpenFile(request);
-    if (!answer) return;
-    chosen = *answer;
-  }
-  params.fileName = fs::absolute(fs::path(chosen)).lexically_normal().string();
+  const std::optional<std::string> chosen = ChosenOpenPath(name, kImageFilter);
+  if (!chosen) return;
+  params.fileName = *chosen;
   SetModified(true);
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <limits>
 #include <thread>
 
@@ -12,8 +11,6 @@
 #include "process/process_file.h"
 
 namespace kandrel {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -105,17 +102,9 @@ int ProcVideoFile::LoadParams(ByteStream& stream) {
 }
 
 void ProcVideoFile::SetFileName(const std::string& name) {
-  std::string chosen = name;
-  if (chosen.empty()) {
-    FileBoxRequest request;
-    request.filter = kVideoFilter;
-    request.initialDirectory = LastUsedDirectory();
-    request.mustExist = true;
-    std::optional<std::string> answer = GetHost().AskOpenFile(request);
-    if (!answer) return;
-    chosen = *answer;
-  }
-  params.fileName = fs::absolute(fs::path(chosen)).lexically_normal().string();
+  const std::optional<std::string> chosen = ChosenOpenPath(name, kVideoFilter);
+  if (!chosen) return;
+  params.fileName = *chosen;
   opened_ = false;
   SetModified(true);
 }

@@ -105,6 +105,20 @@ std::unique_ptr<ProcVirtual> LoadProcessFile(const std::string& requestedPath) {
   return p;
 }
 
+std::optional<std::string> ChosenOpenPath(const std::string& name, const std::string& filter) {
+  std::string chosen = name;
+  if (chosen.empty()) {
+    FileBoxRequest request;
+    request.filter = filter;
+    request.initialDirectory = LastUsed();
+    request.mustExist = true;
+    std::optional<std::string> answer = GetHost().AskOpenFile(request);
+    if (!answer) return std::nullopt;
+    chosen = *answer;
+  }
+  return fs::absolute(fs::path(chosen)).lexically_normal().string();
+}
+
 std::optional<std::string> AskSavePath(const std::string& filter, const std::string& extension,
                                        const std::string& name) {
   FileBoxRequest request;

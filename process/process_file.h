@@ -48,6 +48,10 @@ int ReadRecordWithPath(ByteStream& stream, Params& params, std::string Params::*
   return result;
 }
 
+// The file a reading process is given: name made absolute, or, when name is empty, the one the
+// user picks in an open box (in the last-used directory) with filter; nothing when cancelled.
+std::optional<std::string> ChosenOpenPath(const std::string& name, const std::string& filter);
+
 // Asks for a file to save to, in the last-used directory, proposing name there and confirming an
 // overwrite; nothing when the user cancelled.
 std::optional<std::string> AskSavePath(const std::string& filter, const std::string& extension,
