@@ -6,7 +6,7 @@
 #include "blocks/analysis/sr_dictionary.h"
 #include "image/picture.h"
 #include "process/host.h"
-#include "process/replace_file.h"
+#include "image/replace_file.h"
 
 namespace kandrel {
 

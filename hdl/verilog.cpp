@@ -7,7 +7,7 @@
 
 #include "process/proc_module.h"
 #include "process/process_file.h"
-#include "process/replace_file.h"
+#include "image/replace_file.h"
 #include "process/text_codec.h"
 
 namespace kandrel {

@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "image/replace_file.h"
 #include "io/rgbe.h"
 
 namespace kandrel {
@@ -67,10 +68,17 @@ int SaveLayers(const L& image, const std::string& fileName) {
 }  // namespace
 
 int SaveImageHDR(const Image& image, const std::string& fileName) {
-  if (const auto* i3 = As<Int3Image>(&image)) return SaveLayers(*i3, fileName);
-  if (const auto* f3 = As<Float3Image>(&image)) return SaveLayers(*f3, fileName);
-  if (const auto* i1 = As<Int1Image>(&image)) return SaveLayers(*i1, fileName);
-  if (const auto* f1 = As<Float1Image>(&image)) return SaveLayers(*f1, fileName);
+  const auto save = [&](const auto& layers) {
+    std::string error;
+    const auto writeTo = [&](const std::string& temporary) {
+      return SaveLayers(layers, temporary) == 0;
+    };
+    return ReplaceFileWith(fileName, writeTo, error) ? 0 : -1;
+  };
+  if (const auto* i3 = As<Int3Image>(&image)) return save(*i3);
+  if (const auto* f3 = As<Float3Image>(&image)) return save(*f3);
+  if (const auto* i1 = As<Int1Image>(&image)) return save(*i1);
+  if (const auto* f1 = As<Float1Image>(&image)) return save(*f1);
   return -1;
 }
 

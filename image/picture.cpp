@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "image/parallel.h"
+#include "image/replace_file.h"
 #include "image/vector_clones.h"
 
 namespace kandrel {
@@ -45,7 +46,16 @@ bool Picture::Load(const std::string& path) {
 }
 
 bool Picture::SaveBmp(const std::string& path) const {
-  return !impl_->image.isNull() && impl_->image.save(QString::fromStdString(path), "BMP");
+  const std::vector<std::uint8_t> bytes = EncodeBmp();
+  if (bytes.empty()) return false;
+  std::string error;
+  return ReplaceFile(
+      path,
+      [&bytes](ByteStream& stream) {
+        stream.Write(bytes.data(), bytes.size());
+        return !stream.WriteFailed();
+      },
+      error);
 }
 
 bool Picture::LoadBmp(const std::vector<std::uint8_t>& bytes) {

@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "image/replace_file.h"
 #include "image/vector_clones.h"
 
 namespace kandrel {
@@ -102,6 +103,9 @@ void Deinterleave(const Sample* in, std::size_t first, std::size_t count,
 // Rows interleaved per write: a band that stays in the cache.
 constexpr std::size_t kBandBytes = 256 * 1024;
 
+// Writes the directory now, where a failure can still be told: closing would do it silently.
+int Finish(TIFF* tif) { return TIFFFlush(tif) == 1 ? 0 : -1; }
+
 template <class L>
 int Save(const L& image, const std::string& fileName) {
   using Layout = DumpLayout<L>;
@@ -135,7 +139,8 @@ int Save(const L& image, const std::string& fileName) {
   if constexpr (Layout::kChannels == 1) {
     auto* samples = const_cast<typename Layout::Sample*>(image.channels[0].Data());
     const auto bytes = static_cast<tmsize_t>(image.channels[0].SampleCount() * sizeof(*samples));
-    return TIFFWriteRawStrip(t, 0, samples, bytes) == bytes ? 0 : -1;
+    if (TIFFWriteRawStrip(t, 0, samples, bytes) != bytes) return -1;
+    return Finish(t);
   }
   std::vector<typename Layout::Sample> band;
   try {
@@ -149,7 +154,7 @@ int Save(const L& image, const std::string& fileName) {
     const auto bytes = static_cast<tmsize_t>(rows * rowSamples * sizeof(typename Layout::Sample));
     if (TIFFWriteRawStrip(t, 0, band.data(), bytes) != bytes) return -1;
   }
-  return 0;
+  return Finish(t);
 }
 
 // Compressed strips expand, but a hostile header must not size our allocation freely: no
@@ -179,8 +184,8 @@ bool ReadStrips(TIFF* t, L& image, std::uint32_t rowsPerStrip, bool decode) {
   const auto width = static_cast<std::size_t>(image.Width());
   const std::size_t rowBytes = width * L::kChannels * sizeof(Sample);
   const auto bandRows = decode ? rowsPerStrip
-                               : static_cast<std::uint32_t>(
-                                     std::clamp<std::size_t>(kBandBytes / rowBytes, 1, rowsPerStrip));
+                               : static_cast<std::uint32_t>(std::clamp<std::size_t>(
+                                     kBandBytes / rowBytes, 1, rowsPerStrip));
   std::vector<Sample> band;
   try {
     band.resize(std::size_t{bandRows} * width * L::kChannels);
@@ -307,7 +312,11 @@ int WithLayers(ImageT& image, F&& f) {
 }  // namespace
 
 int SaveImageTIFF(const Image& image, const std::string& fileName) {
-  return WithLayers(image, [&](const auto& layers) { return Save(layers, fileName); });
+  return WithLayers(image, [&](const auto& layers) {
+    std::string error;
+    const auto writeTo = [&](const std::string& temporary) { return Save(layers, temporary) == 0; };
+    return ReplaceFileWith(fileName, writeTo, error) ? 0 : -1;
+  });
 }
 
 int TIFFImageType(const std::string& fileName) {

@@ -7,7 +7,7 @@
 
 #include "process/catalogue.h"
 #include "process/proc_module.h"
-#include "process/replace_file.h"
+#include "image/replace_file.h"
 
 namespace kandrel {
 

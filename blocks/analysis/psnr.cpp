@@ -5,7 +5,7 @@
 
 #include "process/catalogue.h"
 #include "process/param_record.h"
-#include "process/replace_file.h"
+#include "image/replace_file.h"
 
 namespace kandrel {
 

@@ -58,7 +58,8 @@ TEST_F(SaveFileTest, TheFormatChoosesTheExtensionAndTheWriter) {
   ASSERT_EQ(RunFrame(*saver, held), 0);
   Float3Image loaded;
   ASSERT_EQ(LoadImageTIFF(loaded, dir.File("dump.tif")), 0);
-  for (int c = 0; c < 3; ++c) EXPECT_EQ(SamplesOf(loaded.channels[c]), SamplesOf(image.channels[c]));
+  for (int c = 0; c < 3; ++c)
+    EXPECT_EQ(SamplesOf(loaded.channels[c]), SamplesOf(image.channels[c]));
 
   // A name without an extension gets one.
   Saver("plain", ProcSaveFile::kTiff);
@@ -72,7 +73,8 @@ TEST_F(SaveFileTest, NumberedNamesCountFromTheFirstNumberAgainAfterAReset) {
   held.Hold(0, RandomImage<Int1Image>(rng, 3, 3));
   Saver("A000.tif", ProcSaveFile::kTiff, true, 5);
   for (int f = 0; f < 3; ++f) ASSERT_EQ(RunFrame(*saver, held), 0);
-  for (const char* name : {"A005.tif", "A006.tif", "A007.tif"}) EXPECT_TRUE(fs::exists(dir.File(name))) << name;
+  for (const char* name : {"A005.tif", "A006.tif", "A007.tif"})
+    EXPECT_TRUE(fs::exists(dir.File(name))) << name;
   EXPECT_FALSE(fs::exists(dir.File("A008.tif")));
   for (const char* name : {"A005.tif", "A006.tif", "A007.tif"}) fs::remove(dir.File(name));
 
@@ -106,7 +108,8 @@ TEST_F(SaveFileTest, ComplexImagesHaveNoHdrFormButADumpThatReadsBack) {
 TEST_F(SaveFileTest, ABmpHoldsWhatTheWindowShows) {
   auto& image = held.Hold(0, std::make_unique<Float3Image>());
   image.Resize(4, 3);
-  for (int c = 0; c < 3; ++c) std::fill(image.channels[c].begin(), image.channels[c].end(), 0.25f * c);
+  for (int c = 0; c < 3; ++c)
+    std::fill(image.channels[c].begin(), image.channels[c].end(), 0.25f * c);
   image.channels[0][0][0] = 1.0f;
   image.whiteLevel = 1;
   image.view = ViewRect{0, 0, 2, 3};  // columns 2 and 3 are dimmed
@@ -129,7 +132,8 @@ TEST_F(SaveFileTest, ABmpHoldsWhatTheWindowShows) {
   ASSERT_EQ(written.Height(), 3);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x)
-      for (int b = 0; b < 3; ++b) EXPECT_EQ(written.ScanLine(y)[4 * x + b], shown.ScanLine(y)[4 * x + b]);
+      for (int b = 0; b < 3; ++b)
+        EXPECT_EQ(written.ScanLine(y)[4 * x + b], shown.ScanLine(y)[4 * x + b]);
   EXPECT_EQ(written.ScanLine(0)[2], 255);  // 1.0 at white level 1, red
   // The surroundings of the view are at half brightness.
   EXPECT_EQ(written.ScanLine(1)[4 * 1], 128);  // blue 0.5
@@ -144,17 +148,55 @@ TEST_F(SaveFileTest, AFailedWriteNamesTheFileAndFailsTheFrame) {
     Saver("missing/out", format);
     EXPECT_EQ(RunFrame(*saver, held), 1);
     ASSERT_EQ(Messages().size(), 1u);
-    EXPECT_EQ(host.LastMessage(), "SaveFileがファイル" + saver->FrameFileName(0) + "を書き込めません。");
+    EXPECT_EQ(host.LastMessage(),
+              "SaveFileがファイル" + saver->FrameFileName(0) + "を書き込めません。");
   }
   held.GetOutput(0)->CreateWindow();
   Saver("missing/out", ProcSaveFile::kBmp);
   EXPECT_EQ(RunFrame(*saver, held), 1);
-  EXPECT_EQ(host.LastMessage(), "SaveFileがファイル" + dir.File("missing/out.bmp") + "を書き込めません。");
+  EXPECT_EQ(host.LastMessage(),
+            "SaveFileがファイル" + dir.File("missing/out.bmp") + "を書き込めません。");
 
   // Without a linked input nothing runs.
   host.ClearMessages();
   saver->Disconnect(0);
   EXPECT_NE(saver->Step(), 0);
+}
+
+TEST_F(SaveFileTest, ASaveOntoAFullDiskKeepsTheEarlierFileAndNamesTheNewOne) {
+  OnSmallFileSystem(dir.Path(), 256 * 1024, [&] {
+    std::mt19937 rng(9);
+    const struct {
+      std::int32_t format;
+      const char* name;
+    } formats[] = {{ProcSaveFile::kBmp, "a.bmp"},
+                   {ProcSaveFile::kHdr, "a.hdr"},
+                   {ProcSaveFile::kTiff, "a.tif"}};
+    held.Hold(0, RandomImage<Float3Image>(rng, 4, 4, 0, false)).CreateWindow();
+    for (const auto& f : formats) ASSERT_EQ(RunFrame(Saver(f.name, f.format), held), 0) << f.name;
+    ProcModule graph;
+    const std::string graphFile = dir.File("g.knd");
+    ASSERT_EQ(SaveProcessFile(&graph, graphFile), graphFile);
+
+    std::vector<std::vector<std::uint8_t>> earlier;
+    for (const auto& f : formats) earlier.push_back(ReadFileBytes(dir.File(f.name)));
+    const std::vector<std::uint8_t> earlierGraph = ReadFileBytes(graphFile);
+    held.Hold(0, RandomImage<Float3Image>(rng, 64, 64, 0, false)).CreateWindow();
+    FillFileSystem(dir.Path());
+    for (std::size_t i = 0; i < std::size(formats); ++i) {
+      host.ClearMessages();
+      EXPECT_EQ(RunFrame(Saver(formats[i].name, formats[i].format), held), 1) << formats[i].name;
+      EXPECT_EQ(host.LastMessage(),
+                "SaveFileがファイル" + dir.File(formats[i].name) + "を書き込めません。");
+      EXPECT_EQ(ReadFileBytes(dir.File(formats[i].name)), earlier[i]) << formats[i].name;
+    }
+    graph.SetName("Bigger than the free space");
+    EXPECT_EQ(SaveProcessFile(&graph, graphFile), "");
+    EXPECT_EQ(ReadFileBytes(graphFile), earlierGraph);
+    // Nothing half-written stays beside the targets.
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+      EXPECT_NE(entry.path().extension(), ".saving") << entry.path();
+  });
 }
 
 TEST_F(SaveFileTest, TheRecordStoresThePathRelativeToTheProcessFile) {

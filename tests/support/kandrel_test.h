@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "image/byte_stream.h"
 #include "process/catalogue.h"
-#include "process/proc_module.h"
 #include "process/headless_host.h"
+#include "process/proc_module.h"
 
 namespace kandrel::testing {
 
@@ -45,6 +46,14 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Runs body in a child process that sees a file system of `bytes` bytes mounted on directory (a
+// tmpfs in a mount namespace of its own, so nothing outside sees it); the test fails with the
+// child's failures, or is skipped where the machine allows no such mount.
+void OnSmallFileSystem(const std::string& directory, std::size_t bytes,
+                       const std::function<void()>& body);
+// Fills the file system of directory until it refuses another byte.
+void FillFileSystem(const std::string& directory);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);

@@ -10,8 +10,14 @@
 
 namespace kandrel {
 
-// write fills the stream; false (and the system's reason in error) when the file could not be
-// created, written or renamed, or write returned false. The temporary file never stays behind.
+// writeTo creates and fills the file it is given (beside path); false when it could not. False
+// (and the system's reason in error) when writing or the rename failed. The temporary file never
+// stays behind.
+bool ReplaceFileWith(const std::string& path,
+                     const std::function<bool(const std::string& temporary)>& writeTo,
+                     std::string& error);
+
+// The same for a writer of bytes: write fills the stream.
 bool ReplaceFile(const std::string& path, const std::function<bool(ByteStream&)>& write,
                  std::string& error);
 
