@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr const char* kDesktopUsage = "usage: kandrel [--screenshot PNG] [FILE...]";
+constexpr const char* kDesktopUsage = "usage: kandrel [--screenshot PNG] [--run] [FILE...]";
 constexpr const char* kHelp =
     "       kandrel --help | --version\n"
     "\n"
@@ -22,6 +22,7 @@ constexpr const char* kHelp =
     "picture or a video) as the open command does.\n"
     "  --screenshot PNG  steps one frame once the windows are up, writes a picture of the\n"
     "                    screen to PNG and quits\n"
+    "  --run             starts the continuous run once the windows are up, as F9 does\n"
     "\n"
     "With --batch, runs FILE.knd without a display: loads it, resets it and steps frames.\n"
     "  --frames N        steps N frames (default: the graph's frame count)\n"

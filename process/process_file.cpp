@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "process/catalogue.h"
 #include "process/proc_module.h"
@@ -30,6 +32,39 @@ std::string WithSeparator(std::string text, char from, char to) {
 }
 
 std::string SystemError(int error) { return std::strerror(error); }
+
+// Paths inside the records are stored relative to the file's own directory.
+bool WriteProcess(ProcVirtual& p, const std::string& path, std::string& error) {
+  SetLastUsedDirectory(DirectoryOf(path));
+  return ReplaceFile(
+      path,
+      [&p](ByteStream& file) {
+        p.Save(file);
+        return true;
+      },
+      error);
+}
+
+// The modified flags of a process and everything below it, each process's own.
+class ModifiedFlags {
+ public:
+  explicit ModifiedFlags(ProcVirtual& top) { Collect(top); }
+  void Restore() const {
+    for (const auto& [p, modified] : flags_) p->SetModified(modified);
+  }
+
+ private:
+  void Collect(ProcVirtual& p) {
+    flags_.emplace_back(&p, p.ProcVirtual::IsModified());
+    auto* module = dynamic_cast<ProcModule*>(&p);
+    if (module == nullptr) return;
+    Collect(*module->InputPort());
+    Collect(*module->OutputPort());
+    for (int i = 0; i < module->ChildCount(); ++i) Collect(*module->Child(i));
+  }
+
+  std::vector<std::pair<ProcVirtual*, bool>> flags_;
+};
 
 }  // namespace
 
@@ -139,18 +174,22 @@ std::string SaveProcessFile(ProcVirtual* p, const std::string& requestedPath) {
     if (!chosen) return {};
     path = *chosen;
   }
-  SetLastUsedDirectory(DirectoryOf(path));
   std::string error;
-  const auto write = [p](ByteStream& file) {
-    p->Save(file);
-    return true;
-  };
-  if (!ReplaceFile(path, write, error)) {
+  if (!WriteProcess(*p, path, error)) {
     p->SetModified(true);  // nothing was saved
     GetHost().ShowMessage("ファイル " + path + " に書き込めません。" + error);
     return {};
   }
   return path;
+}
+
+bool WriteProcessCopy(ProcVirtual& p, const std::string& path, std::string& error) {
+  const std::string lastUsed = LastUsedDirectory();
+  const ModifiedFlags flags(p);
+  const bool written = WriteProcess(p, path, error);
+  flags.Restore();
+  SetLastUsedDirectory(lastUsed);
+  return written;
 }
 
 }  // namespace kandrel

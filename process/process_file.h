@@ -63,5 +63,9 @@ std::unique_ptr<ProcVirtual> LoadProcessFile(const std::string& path);
 // Writes p to path (asks when path is empty); returns the path written, or empty when cancelled
 // or when writing failed (with a message). An existing file is replaced only by a complete one.
 std::string SaveProcessFile(ProcVirtual* p, const std::string& path);
+// Writes p to path as SaveProcessFile does, but silently and as a copy: the last-used directory
+// and every modified flag in p stay as they were, since the user has saved nothing. False, with
+// the system's reason in error, when writing failed.
+bool WriteProcessCopy(ProcVirtual& p, const std::string& path, std::string& error);
 
 }  // namespace kandrel

@@ -58,6 +58,8 @@ std::string AppFolders::SettingsFile() const { return dataDirectory_ + "/kandrel
 
 std::string AppFolders::BackupFile() const { return dataDirectory_ + "/~backup.knd"; }
 
+std::string AppFolders::AutosaveFile() const { return dataDirectory_ + "/~autosave.knd"; }
+
 std::vector<std::string> AppFolders::PlugInFiles() const {
   std::vector<std::string> files;
   std::vector<std::string> folders = {programDirectory_ + "/PlugIn"};

@@ -1,5 +1,6 @@
 // Where the desktop program keeps its own files: the settings file, the backup of an unnamed
-// graph ("~backup.knd") and the "PlugIn" folder. They live beside the executable when that folder
+// graph ("~backup.knd"), the autosave of the graph in use ("~autosave.knd") and the "PlugIn"
+// folder. They live beside the executable when that folder
 // is writable, as in a build tree; an installed program usually cannot write there, so they move
 // to the user's configuration folder ($XDG_CONFIG_HOME/kandrel, by default ~/.config/kandrel).
 // Plug-ins are looked for in both places.
@@ -26,6 +27,8 @@ class AppFolders {
 
   std::string SettingsFile() const;
   std::string BackupFile() const;
+  // Kept apart from the backup: a backup from an earlier session stays until it is reopened.
+  std::string AutosaveFile() const;
   // Every "*.knd" in the "PlugIn" folders, the program's first, each folder in directory order.
   std::vector<std::string> PlugInFiles() const;
 

@@ -88,13 +88,18 @@ int RunDesktop(int argc, char** argv, const std::vector<std::string>& arguments)
       host.SetMessageParent(mainForm.get());
       mainForm->show();
       QString screenshot;
+      bool run = false;
       for (std::size_t i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == "--screenshot" && i + 1 < arguments.size())
           screenshot = QString::fromStdString(arguments[++i]);
+        else if (arguments[i] == "--run")
+          run = true;
         else
           mainForm->OpenFile(arguments[i]);
       }
       if (!screenshot.isEmpty()) ScheduleScreenshot(*mainForm, screenshot, exitCode);
+      if (run)
+        QTimer::singleShot(0, mainForm.get(), [form = mainForm.get()] { form->RunCommand(); });
     } catch (const std::exception& error) {
       QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromUtf8(error.what()));
       exitCode = 2;

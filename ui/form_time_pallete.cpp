@@ -138,6 +138,7 @@ void TFormTimePallete::PressStep() { controller_.StepAll(); }
 
 void TFormTimePallete::PressRun() {
   if (controller_.InRun()) return;
+  if (onRunStarting) onRunStarting();
   // The strip covers the button row of the controller.
   const QPoint corner = mapToGlobal(QPoint(0, height() - kRunningHeight));
   running_->move(corner);

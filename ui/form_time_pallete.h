@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QWidget>
+#include <functional>
 
 class QLineEdit;
 class QProgressBar;
@@ -48,6 +49,8 @@ class TFormTimePallete : public QWidget {
   void PressReset();
   void PressStep();
   void PressRun();
+  // Called as a continuous run is about to start, from any of its buttons and keys.
+  std::function<void()> onRunStarting;
 
   QLineEdit& CurrentField() const { return *current_; }
   QLineEdit& EndField() const { return *end_; }

@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <chrono>
 #include <filesystem>
 
 #include "process/catalogue.h"
@@ -38,6 +39,7 @@ namespace {
 constexpr int kModuleId = 10003;
 constexpr int kReadFileId = 10001;
 constexpr int kTreePeriodMs = 500;
+constexpr std::chrono::minutes kAutosavePeriod{3};
 constexpr QSize kDesignedSize(960, 640);
 constexpr const char* kOpenFilter =
     "全て|*.knd;*.bmp;*.jpg;*.png;*.gif;*.yuv10; *.hdr; *.tif;*.avi|Kandrel処理|*.knd|"
@@ -69,7 +71,8 @@ TForm1::TForm1(AppFolders folders)
       controllerWindow_(std::make_unique<TFormTimePallete>(controller_)),
       tree_(new ProcessTree),
       tabs_(new QTabWidget),
-      treeTimer_(new QTimer(this)) {
+      treeTimer_(new QTimer(this)),
+      autosaveTimer_(new QTimer(this)) {
   setWindowTitle(QStringLiteral("Kandrel"));
   setAcceptDrops(true);
   auto* splitter = new QSplitter;
@@ -87,6 +90,11 @@ TForm1::TForm1(AppFolders folders)
   ReadSettings();
   treeTimer_->setInterval(kTreePeriodMs);
   connect(treeTimer_, &QTimer::timeout, tree_, &ProcessTree::Rebuild);
+  AdoptLeftOverAutosave();
+  controllerWindow_->onRunStarting = [this] { Autosave(); };
+  autosaveTimer_->setInterval(kAutosavePeriod);
+  connect(autosaveTimer_, &QTimer::timeout, this, &TForm1::Autosave);
+  autosaveTimer_->start();
   NewProcess();
 }
 
@@ -303,6 +311,31 @@ void TForm1::InsertPlugIn(const std::string& path) {
   InsertionTarget().InsertFile(path);
 }
 
+// ---- autosave ----
+
+void TForm1::AdoptLeftOverAutosave() {
+  std::error_code error;  // usually there is none to adopt
+  std::filesystem::rename(folders_.AutosaveFile(), folders_.BackupFile(), error);
+}
+
+void TForm1::Autosave() {
+  const std::string path = folders_.AutosaveFile();
+  if (root_ == nullptr || !root_->IsModified()) {
+    // What the file holds has since been saved or given up.
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    return;
+  }
+  std::string error;
+  if (folders_.EnsureDataDirectory() && WriteProcessCopy(*root_, path, error)) {
+    autosaveFailureShown_ = false;
+    return;
+  }
+  if (autosaveFailureShown_) return;
+  autosaveFailureShown_ = true;
+  GetHost().ShowMessage("ファイル " + path + " に書き込めません。" + error);
+}
+
 // ---- run commands ----
 
 void TForm1::ResetCommand() {
@@ -347,6 +380,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   DestroyRoot();
+  autosaveTimer_->stop();
+  std::error_code error;
+  std::filesystem::remove(folders_.AutosaveFile(), error);
   controllerWindow_->hide();
   event->accept();
   WriteSettings();

@@ -1,6 +1,7 @@
 // TForm1: the main window. It owns the root module, opens and saves process files, inserts new
 // processes into the active module from its menus, shows the hierarchy as a tree, hosts docked
-// image windows as tabs and forwards the run commands to the run controller.
+// image windows as tabs and forwards the run commands to the run controller. Unsaved work is
+// written to an autosave file now and then, which a start after a crash turns into the backup.
 #pragma once
 
 #include <QMainWindow>
@@ -61,6 +62,10 @@ class TForm1 : public QMainWindow {
   void ResetCommand();
   void StepCommand();
   void RunCommand();
+  // Writes a modified root to the autosave file (removes the file once nothing is left unsaved),
+  // leaving the file name, the last-used directory and the modified flags as they were. Runs
+  // every few minutes and as a continuous run starts.
+  void Autosave();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -82,6 +87,8 @@ class TForm1 : public QMainWindow {
   void InstallRoot(std::unique_ptr<ProcModule> root);
   void DestroyRoot();
   ProcModule& InsertionTarget();
+  // What the last run left behind without closing becomes the backup the user can reopen.
+  void AdoptLeftOverAutosave();
   void ReadSettings();
   void WriteSettings() const;
 
@@ -93,6 +100,9 @@ class TForm1 : public QMainWindow {
   ProcessTree* tree_;
   QTabWidget* tabs_;
   QTimer* treeTimer_;
+  QTimer* autosaveTimer_;
+  // A failing autosave is reported once, and again only after one succeeded.
+  bool autosaveFailureShown_ = false;
   QMenu* plugInMenu_ = nullptr;
   bool forwardingWheel_ = false;
 };

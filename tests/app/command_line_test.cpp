@@ -47,7 +47,8 @@ TEST(CommandLineTest, HelpAndVersionNeedNoDisplay) {
     const Outcome help = RunProgram("", option, dir);
     EXPECT_EQ(help.status, 0) << option;
     EXPECT_TRUE(help.err.empty()) << help.err;
-    EXPECT_EQ(help.out.rfind("usage: kandrel [--screenshot PNG] [FILE...]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind("usage: kandrel [--screenshot PNG] [--run] [FILE...]\n", 0), 0u)
+        << help.out;
     EXPECT_NE(
         help.out.find("kandrel --batch [--frames N] [--out DIR] [--save OUT.knd] "
                       "[--verilog OUT.sv] [--describe] FILE.knd\n"),
@@ -55,7 +56,7 @@ TEST(CommandLineTest, HelpAndVersionNeedNoDisplay) {
     EXPECT_NE(help.out.find("\n       kandrel --make-dictionary OUT.dic [--levels N] PICTURE...\n"),
               std::string::npos);
     for (const char* each : {"--frames N", "--out DIR", "--save OUT.knd", "--verilog OUT.sv",
-                             "--describe", "--screenshot", "--levels N"})
+                             "--describe", "--screenshot", "--run", "--levels N"})
       EXPECT_NE(help.out.find(std::string("\n  ") + each), std::string::npos) << each;
   }
   const Outcome version = RunProgram("", "--version", dir);

@@ -153,6 +153,65 @@ TEST_F(MainFormTest, ABackupThatCannotBeWrittenIsReportedAndTheCloseMayBeCancell
   EXPECT_EQ(form->Root()->ChildCount(), 1);
 }
 
+TEST_F(MainFormTest, TheAutosaveIsACopyThatTheNextStartOffersAsTheBackup) {
+  SaveGraph(dir.File("named.knd"), "Named");
+  ASSERT_TRUE(form->OpenFile(dir.File("named.knd")));
+  form->Root()->Child(0)->SetName("Unsaved");
+  const std::string autosave = dir.File("bin/~autosave.knd");
+  const std::string backup = dir.File("bin/~backup.knd");
+  const std::string lastUsed = LastUsedDirectory();
+  form->Autosave();
+  ASSERT_TRUE(fs::exists(autosave));
+  EXPECT_EQ(form->CurrentFileName(), dir.File("named.knd"));
+  EXPECT_EQ(LastUsedDirectory(), lastUsed);
+  EXPECT_TRUE(form->Root()->Child(0)->IsModified());
+  EXPECT_FALSE(form->Root()->ProcVirtual::IsModified());
+
+  // The program ended without closing: the next start keeps its autosave as the backup.
+  form = std::make_unique<TForm1>(AppFolders(dir.File("bin"), "", ""));
+  EXPECT_FALSE(fs::exists(autosave));
+  form->ReopenBackup();
+  ASSERT_EQ(form->Root()->ChildCount(), 1);
+  EXPECT_EQ(form->Root()->Child(0)->Name(), "Unsaved");
+  EXPECT_TRUE(form->Root()->IsModified());
+  EXPECT_TRUE(form->CurrentFileName().empty());
+  EXPECT_FALSE(fs::exists(backup));
+
+  // A continuous run starts with an autosave; work saved since needs none, and a clean close
+  // leaves none behind.
+  form->RunCommand();
+  EXPECT_TRUE(fs::exists(autosave));
+  host.QueueFileAnswer(dir.File("saved.knd"));
+  form->SaveAs();
+  form->Autosave();
+  EXPECT_FALSE(fs::exists(autosave));
+  form->Root()->SetName("Changed again");
+  form->Autosave();
+  ASSERT_TRUE(fs::exists(autosave));
+  host.QueueQueryAnswer(1);
+  EXPECT_TRUE(form->close());
+  EXPECT_FALSE(fs::exists(autosave));
+  EXPECT_TRUE(host.Messages().empty());
+}
+
+TEST_F(MainFormTest, AnAutosaveThatCannotBeWrittenIsReportedOnceUntilOneIsWritten) {
+  Touch(dir.File("config"));  // where the user's folder would be made
+  form = std::make_unique<TForm1>(AppFolders("/nonexistent/bin", dir.File("config"), ""));
+  AddChild(*form->Root(), kTestSourceId);
+  const std::string message =
+      "ファイル " + dir.File("config") + "/kandrel/~autosave.knd に書き込めません。";
+  form->Autosave();
+  form->Autosave();
+  EXPECT_EQ(host.Messages(), std::vector<std::string>{message});
+  fs::remove(dir.File("config"));
+  form->Autosave();
+  EXPECT_TRUE(fs::exists(dir.File("config/kandrel/~autosave.knd")));
+  fs::remove_all(dir.File("config"));
+  Touch(dir.File("config"));
+  form->Autosave();
+  EXPECT_EQ(host.Messages(), (std::vector<std::string>{message, message}));
+}
+
 TEST_F(MainFormTest, ANamedGraphIsAskedAboutAndNeverBackedUp) {
   SaveGraph(dir.File("named.knd"), "Named");
   ASSERT_TRUE(form->OpenFile(dir.File("named.knd")));
