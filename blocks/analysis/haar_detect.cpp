@@ -1,14 +1,10 @@
 #include "blocks/analysis/haar_detect.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <opencv2/objdetect.hpp>
 
+#include "blocks/analysis/cascade_check.h"
 #include "image/opencv_bridge.h"
 #include "process/catalogue.h"
 #include "process/param_record.h"
@@ -35,31 +31,6 @@ bool LoadCascade(cv::CascadeClassifier& cascade, const std::string& path) {
   } catch (const cv::Exception&) {
     return false;
   }
-}
-
-// OpenCV's cascade reader crashes on some damaged files (one cut short inside a tag, say). A
-// throw-away child process reads the file first, and searches a small picture with it; only a
-// file that child survived is loaded here, so a crash costs the child, not the user's work.
-bool CascadeIsSafe(const std::string& path) {
-  const pid_t child = fork();
-  if (child < 0) return false;
-  if (child == 0) {
-    // The child dies quietly; the parent tells the user.
-    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(signal, SIG_DFL);
-    cv::CascadeClassifier cascade;
-    bool usable = LoadCascade(cascade, path);
-    try {
-      std::vector<cv::Rect> found;
-      if (usable) cascade.detectMultiScale(cv::Mat(64, 64, CV_8UC1, cv::Scalar(128)), found);
-    } catch (const cv::Exception&) {
-      // A cascade the detector refuses is reported at the frame like any detector error.
-    }
-    _exit(usable ? 0 : 1);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0)
-    if (errno != EINTR) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -93,7 +64,7 @@ int ProcHaarDetect::ResetOutputs(OutputImages& outputs) {
     return result;
   }
   auto cascade = std::make_unique<cv::CascadeClassifier>();
-  const bool loaded = CascadeIsSafe(params.cascadePath) && LoadCascade(*cascade, params.cascadePath);
+  const bool loaded = CascadeFileIsSound(params.cascadePath) && LoadCascade(*cascade, params.cascadePath);
   // A file that is no cascade leaves the one held before.
   if (loaded)
     cascade_ = std::move(cascade);

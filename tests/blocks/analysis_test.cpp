@@ -6,11 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/objdetect.hpp>
 #include <random>
 
+#include "blocks/analysis/cascade_check.h"
 #include "blocks/analysis/haar_detect.h"
 #include "blocks/analysis/psnr.h"
 #include "blocks/analysis/stereo_matching.h"
@@ -191,6 +193,46 @@ TEST_F(AnalysisTest, CascadeDetectionMasksTheInputToWhatItFinds) {
   for (const auto& channel : As<Int3Image>(haar.GetOutput(0))->channels)
     for (int s : channel) ASSERT_EQ(s, 0);
   haar.DisconnectAll();
+}
+
+TEST_F(AnalysisTest, EveryShippedCascadeIsSoundAndDamagedOnesAreRefused) {
+  // Every cascade OpenCV ships passes, old format and LBP included.
+  int checked = 0;
+  for (const char* folder : {kSystemCascadeFolder, "/usr/share/opencv4/lbpcascades"})
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      EXPECT_TRUE(CascadeFileIsSound(entry.path().string())) << entry.path();
+      ++checked;
+    }
+  EXPECT_GT(checked, 10);
+  // One stump on an 8 × 8 window, then damaged where OpenCV would follow the damage.
+  const std::string good =
+      "<?xml version=\"1.0\"?><opencv_storage><cascade><stageType>BOOST</stageType>"
+      "<featureType>HAAR</featureType>"
+      "<height>8</height><width>8</width><featureParams><maxCatCount>0</maxCatCount>"
+      "</featureParams><stages><_><stageThreshold>-1.</stageThreshold><weakClassifiers><_>"
+      "<internalNodes>0 -1 0 0.01</internalNodes><leafValues>-0.5 0.5</leafValues></_>"
+      "</weakClassifiers></_></stages><features><_><rects><_>0 0 8 4 -1.</_><_>0 4 8 4 1.</_>"
+      "</rects></_></features></cascade></opencv_storage>";
+  const struct {
+    const char* from;
+    const char* to;
+    bool sound;
+  } damages[] = {
+      {"", "", true},                                     // as it is
+      {"0 -1 0 0.01", "0 -1 1 0.01", false},              // a feature that is not there
+      {"0 -1 0 0.01", "0 0 0 0.01", true},                // both sides leaves
+      {"0 -1 0 0.01", "1 -1 0 0.01", false},              // a node the tree lacks
+      {"0 -1 0 0.01", "0 -2 0 0.01", false},              // a leaf the tree lacks
+      {"0 4 8 4 1.", "0 5 8 4 1.", false},                // a rectangle out of the window
+      {"<leafValues>-0.5 0.5", "<leafValues>-0.5", false},  // too few leaves
+      {"</cascade>", "", false},                          // cut short
+  };
+  for (const auto& d : damages) {
+    std::string text = good;
+    if (*d.from != 0) text.replace(text.find(d.from), std::strlen(d.from), d.to);
+    std::ofstream(dir.File("c.xml")) << text;
+    EXPECT_EQ(CascadeFileIsSound(dir.File("c.xml")), d.sound) << d.from << " -> " << d.to;
+  }
 }
 
 TEST_F(AnalysisTest, ARealFaceIsFoundWhereOpenCVAloneFindsIt) {
