@@ -1,9 +1,9 @@
 # Set-up and entry points for a fresh Debian machine (run as root or with sudo available).
 #   make run    install what is missing, build, start Kandrel on the bundled showcase graph
-#   make test   install what is missing, build, run the whole suite (plain and sanitized)
+#   make test   install what is missing, build, run the whole suite (plain, address- and
+#               thread-sanitized)
 #   make bench  install what is missing, build optimised, run the benchmarks
 #   make fuzz SECONDS=N   build the libFuzzer targets with clang, run each for N seconds
-#   make test-tsan        the suite under ThreadSanitizer
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libbenchmark-dev \
   qt6-base-dev qt6-qpa-plugins libtiff-dev libopencv-core-dev libopencv-imgcodecs-dev \
@@ -61,10 +61,10 @@ test-tsan: deps
 	[ -f $(TSAN_BUILD)/build.ninja ] || cmake -S . -B $(TSAN_BUILD) -G Ninja \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKANDREL_SANITIZE_THREAD=ON -DKANDREL_BENCH=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --output-on-failure -j $(JOBS)
 
-test: test-plain test-asan
+test: test-plain test-asan test-tsan
 
 bench: deps
 	[ -f $(BENCH_BUILD)/build.ninja ] || cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release

@@ -31,8 +31,8 @@ void SetUpOnce() {
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     // FFmpeg's own complaints about a damaged file would drown the fuzzer's report.
     setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 1);
-    Folder() = std::filesystem::temp_directory_path() /
-               ("kandrel-fuzz-" + std::to_string(getpid()));
+    Folder() =
+        std::filesystem::temp_directory_path() / ("kandrel-fuzz-" + std::to_string(getpid()));
     std::filesystem::create_directories(Folder());
     std::atexit(RemoveFolder);
     return true;

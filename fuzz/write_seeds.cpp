@@ -29,7 +29,8 @@ namespace fs = std::filesystem;
 
 void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // A smooth picture with some detail: something for every codec and the learner to work on.
@@ -49,7 +50,8 @@ cv::Mat TestMat(int width, int height) {
   cv::Mat mat(height, width, CV_8UC3);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      for (int c = 0; c < 3; ++c) mat.at<cv::Vec3b>(y, x)[c] = static_cast<std::uint8_t>(Sample(x, y, c));
+      for (int c = 0; c < 3; ++c)
+        mat.at<cv::Vec3b>(y, x)[c] = static_cast<std::uint8_t>(Sample(x, y, c));
   return mat;
 }
 
@@ -108,8 +110,8 @@ void PictureFiles(const fs::path& folder) {
   WriteBytes(folder / "picture.jpg", encoded);
   // A 2 × 1 GIF of two colours, by hand: OpenCV writes no GIF.
   WriteBytes(folder / "picture.gif",
-             {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF,
-              ',', 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x44, 0x0A, 0, ';'});
+             {'G',  'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0xFF, 0,    0, 0,  0,
+              0xFF, ',', 0,   0,   0,   0,   2, 0, 1, 0, 0,    2, 2, 0x44, 0x0A, 0, ';'});
 }
 
 void PasteFiles(const fs::path& folder) {
@@ -124,8 +126,8 @@ void VideoFiles(const fs::path& folder) {
     avi.WriteFrame(frame);
     avi.Close();
   }
-  cv::VideoWriter mjpeg((folder / "mjpeg.avi").string(), cv::VideoWriter::fourcc('M', 'J', 'P', 'G'),
-                        10, cv::Size(16, 8));
+  cv::VideoWriter mjpeg((folder / "mjpeg.avi").string(),
+                        cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), 10, cv::Size(16, 8));
   for (int f = 0; f < 2; ++f) mjpeg.write(TestMat(16, 8));
 }
 
@@ -189,9 +191,11 @@ int main(int argc, char** argv) {
   SetHost(&host);
   const fs::path root = argv[1];
   const std::pair<const char*, void (*)(const fs::path&)> targets[] = {
-      {"process_file", ProcessFiles}, {"rgbe", HdrFiles},           {"yuv10", Yuv10Files},
-      {"tiff_dump", TiffFiles},       {"picture", PictureFiles},    {"paste_bmp", PasteFiles},
-      {"video_file", VideoFiles},     {"sr_dictionary", DictionaryFiles}, {"cascade", CascadeFiles}};
+      {"process_file", ProcessFiles}, {"rgbe", HdrFiles},
+      {"yuv10", Yuv10Files},          {"tiff_dump", TiffFiles},
+      {"picture", PictureFiles},      {"paste_bmp", PasteFiles},
+      {"video_file", VideoFiles},     {"sr_dictionary", DictionaryFiles},
+      {"cascade", CascadeFiles}};
   for (const auto& [name, write] : targets) {
     fs::create_directories(root / name);
     write(root / name);

@@ -132,7 +132,7 @@ void ConvertEach(const Array2D<T>& in1, const Array2D<T>& in2, const Array2D<T>&
 // it would move a value needed on one side only into a branch, and stop vectorizing the loop.
 template <class Real>
 Real PickNumber(bool wanted, Real first, Real second) {
-  return wanted & (first == first) & (second == second) ? first : second;
+  return (wanted & (first == first) & (second == second)) ? first : second;
 }
 
 // The cube root of a float t > 0, within one ulp of the exact root; std::cbrt is several times

@@ -2,8 +2,9 @@
 // the program starts. AVX2 only, not FMA: fused multiply-adds would round differently.
 #pragma once
 
-// clang (the fuzzing build) cannot clone templates; it builds the baseline only.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// clang (the fuzzing build) cannot clone templates, and under ThreadSanitizer the clone resolver
+// would run before the sanitizer is up: those builds take the baseline only.
+#if defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) && defined(__x86_64__)
 #define KANDREL_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KANDREL_VECTOR_CLONES

@@ -77,7 +77,8 @@ bool CurrentFormatIsSound(const cv::FileNode& root) {
   const std::string type = static_cast<std::string>(root["featureType"]);
   if (type != "HAAR" && type != "LBP") return false;
   const Window window{static_cast<int>(root["width"]), static_cast<int>(root["height"])};
-  if (window.width < 1 || window.height < 1 || window.width > kMaxWindow || window.height > kMaxWindow)
+  if (window.width < 1 || window.height < 1 || window.width > kMaxWindow ||
+      window.height > kMaxWindow)
     return false;
   const int categories = static_cast<int>(root["featureParams"]["maxCatCount"]);
   if (categories < 0 || categories > 256 || (categories > 0) != (type == "LBP")) return false;
@@ -99,7 +100,8 @@ bool CurrentFormatIsSound(const cv::FileNode& root) {
       if (!Numbers(tree["internalNodes"], nodes) || !Numbers(tree["leafValues"], leaves))
         return false;
       const int count = static_cast<int>(nodes.size()) / nodeStep;
-      if (count == 0 || nodes.size() % nodeStep != 0 || leaves.size() != nodes.size() / nodeStep + 1)
+      if (count == 0 || nodes.size() % nodeStep != 0 ||
+          leaves.size() != nodes.size() / nodeStep + 1)
         return false;
       for (int n = 0; n < count; ++n) {
         const double* node = &nodes[static_cast<std::size_t>(n) * nodeStep];
@@ -120,7 +122,8 @@ bool OldFormatIsSound(const cv::FileNode& root) {
   if (!Numbers(root["size"], size) || size.size() != 2 || !IsWhole(size[0]) || !IsWhole(size[1]))
     return false;
   const Window window{static_cast<int>(size[0]), static_cast<int>(size[1])};
-  if (window.width < 1 || window.height < 1 || window.width > kMaxWindow || window.height > kMaxWindow)
+  if (window.width < 1 || window.height < 1 || window.width > kMaxWindow ||
+      window.height > kMaxWindow)
     return false;
   const cv::FileNode stages = root["stages"];
   if (!stages.isSeq() || stages.size() == 0) return false;
@@ -154,7 +157,8 @@ bool ParsesAsSoundCascade(const std::string& path) {
     cv::FileStorage file(path, cv::FileStorage::READ);
     if (!file.isOpened()) return false;
     const cv::FileNode root = file.getFirstTopLevelNode();
-    return root.isMap() && (root["stageType"].empty() ? OldFormatIsSound(root) : CurrentFormatIsSound(root));
+    return root.isMap() &&
+           (root["stageType"].empty() ? OldFormatIsSound(root) : CurrentFormatIsSound(root));
   } catch (const cv::Exception&) {
     return false;
   }

@@ -64,7 +64,8 @@ int ProcHaarDetect::ResetOutputs(OutputImages& outputs) {
     return result;
   }
   auto cascade = std::make_unique<cv::CascadeClassifier>();
-  const bool loaded = CascadeFileIsSound(params.cascadePath) && LoadCascade(*cascade, params.cascadePath);
+  const bool loaded =
+      CascadeFileIsSound(params.cascadePath) && LoadCascade(*cascade, params.cascadePath);
   // A file that is no cascade leaves the one held before.
   if (loaded)
     cascade_ = std::move(cascade);

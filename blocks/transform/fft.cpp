@@ -142,8 +142,9 @@ struct ButterflyDirect {
       }
       sumRe[q] = sr, sumIm[q] = si;
     }
-    std::copy(sumRe, sumRe + p, re);
-    std::copy(sumIm, sumIm + p, im);
+    // memcpy, not std::copy: a template parameter would lose the lanes' float alignment.
+    std::memcpy(re, sumRe, sizeof(Lanes) * static_cast<std::size_t>(p));
+    std::memcpy(im, sumIm, sizeof(Lanes) * static_cast<std::size_t>(p));
   }
 };
 
