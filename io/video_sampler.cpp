@@ -17,6 +17,15 @@ namespace kandrel {
 
 namespace {
 
+// What the decoder reports of a damaged file can be any double: a count or position that no
+// frame number can be (negative, not a number, beyond any file) reads as -1, a size as 0.
+std::int64_t FrameNumber(double reported) {
+  return reported >= 0 && reported < 1e15 ? static_cast<std::int64_t>(reported) : -1;
+}
+int Pixels(double reported) {
+  return reported > 0 && reported < 1e9 ? static_cast<int>(reported) : 0;
+}
+
 std::string& DeviceFolder() {
   static std::string folder = "/dev";
   return folder;
@@ -131,16 +140,16 @@ bool ZelVideoSampler::OpenFile(const std::string& name) {
   auto decoder = std::make_unique<Decoder>();
   try {
     if (!decoder->capture.open(name, cv::CAP_FFMPEG)) return false;
-    const double count = decoder->capture.get(cv::CAP_PROP_FRAME_COUNT);
+    const std::int64_t count = FrameNumber(decoder->capture.get(cv::CAP_PROP_FRAME_COUNT));
     framesPerSecond_ = decoder->capture.get(cv::CAP_PROP_FPS);
     // A file that does not say how many frames it holds is counted through once.
-    if (!(count > 0)) {
+    if (count <= 0) {
       std::int64_t counted = 0;
       while (decoder->capture.grab()) ++counted;
       endFrame_ = counted;
       decoder->capture.set(cv::CAP_PROP_POS_FRAMES, 0);
     } else {
-      endFrame_ = static_cast<std::int64_t>(count);
+      endFrame_ = count;
     }
   } catch (const cv::Exception&) {
     endFrame_ = 0;
@@ -176,8 +185,10 @@ bool ZelVideoSampler::IsRunning() const { return running_; }
 std::int64_t ZelVideoSampler::RunningPosition() const {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - runStart_).count();
-  const double rate = framesPerSecond_ > 0 ? framesPerSecond_ : 30;
-  return std::min(endFrame_, runStartFrame_ + static_cast<std::int64_t>(seconds * rate));
+  const double rate = framesPerSecond_ > 0 && framesPerSecond_ < 1e6 ? framesPerSecond_ : 30;
+  const double elapsedFrames = seconds * rate;
+  if (elapsedFrames >= static_cast<double>(endFrame_ - runStartFrame_)) return endFrame_;
+  return runStartFrame_ + static_cast<std::int64_t>(elapsedFrames);
 }
 
 std::int64_t ZelVideoSampler::CurrentFrame() const {
@@ -212,7 +223,7 @@ bool ZelVideoSampler::Hold(std::int64_t n) {
     bool seeked = false;
     if (n < d.nextIndex || n - d.nextIndex > kDecodeForwardLimit) {
       d.capture.set(cv::CAP_PROP_POS_FRAMES, static_cast<double>(n));
-      d.nextIndex = static_cast<std::int64_t>(d.capture.get(cv::CAP_PROP_POS_FRAMES));
+      d.nextIndex = FrameNumber(d.capture.get(cv::CAP_PROP_POS_FRAMES));
       seeked = true;
     }
     // Where the decoder's seek fell short (or overshot), go back to the start and decode forward.
@@ -224,7 +235,7 @@ bool ZelVideoSampler::Hold(std::int64_t n) {
       if (!d.capture.grab()) return false;
     if (!d.capture.read(d.held) || d.held.type() != CV_8UC3) return false;
     d.nextIndex = n + 1;
-    if (seeked && static_cast<std::int64_t>(d.capture.get(cv::CAP_PROP_POS_FRAMES)) != n + 1) {
+    if (seeked && FrameNumber(d.capture.get(cv::CAP_PROP_POS_FRAMES)) != n + 1) {
       // The seek landed on another frame than it said: decode forward from the start.
       d.capture.set(cv::CAP_PROP_POS_FRAMES, 0);
       for (std::int64_t k = 0; k < n; ++k)
@@ -240,8 +251,8 @@ bool ZelVideoSampler::Hold(std::int64_t n) {
 
 bool ZelVideoSampler::FrameSize(int& width, int& height) const {
   if (decoder_ == nullptr) return false;
-  width = static_cast<int>(decoder_->capture.get(cv::CAP_PROP_FRAME_WIDTH));
-  height = static_cast<int>(decoder_->capture.get(cv::CAP_PROP_FRAME_HEIGHT));
+  width = Pixels(decoder_->capture.get(cv::CAP_PROP_FRAME_WIDTH));
+  height = Pixels(decoder_->capture.get(cv::CAP_PROP_FRAME_HEIGHT));
   return width > 0 && height > 0;
 }
 
