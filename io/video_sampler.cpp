@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
 #include "image/vector_clones.h"
+#include "io/motion_jpeg.h"
 
 namespace kandrel {
 
@@ -24,6 +27,16 @@ std::int64_t FrameNumber(double reported) {
 }
 int Pixels(double reported) {
   return reported > 0 && reported < 1e9 ? static_cast<int>(reported) : 0;
+}
+
+// Only AVI files are played. Handed anything else, FFmpeg would guess a format from the bytes,
+// and some of the guesses (a bare Motion JPEG stream, say) make OpenCV's frame copy read past
+// FFmpeg's buffer.
+bool IsAviFile(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  char header[12] = {};
+  return file.read(header, sizeof header) && std::memcmp(header, "RIFF", 4) == 0 &&
+         std::memcmp(header + 8, "AVI ", 4) == 0;
 }
 
 std::string& DeviceFolder() {
@@ -90,9 +103,32 @@ constexpr std::int64_t kDecodeForwardLimit = 16;
 struct ZelVideoSampler::Decoder {
   cv::VideoCapture capture;
   bool device = false;
+  // Motion JPEG taken packet by packet and decoded here: OpenCV's conversion of FFmpeg's
+  // picture can read past it when a damaged file's frame sizes disagree.
+  bool jpegPackets = false;
   cv::Mat held;
   std::int64_t heldIndex = -1;
   std::int64_t nextIndex = 0;  // the frame the next read returns (files)
+
+  // The next frame into held; false when there is none or it cannot be decoded.
+  bool Read() {
+    if (!jpegPackets) return capture.read(held) && held.type() == CV_8UC3;
+    cv::Mat packet;
+    if (!capture.read(packet) || packet.empty()) return false;
+    held = cv::imdecode(WithHuffmanTables(packet.data, packet.total() * packet.elemSize()),
+                        cv::IMREAD_COLOR);
+    return !held.empty() && held.type() == CV_8UC3;
+  }
+
+  // Opens a file; Motion JPEG as packets.
+  bool Open(const std::string& name) {
+    if (!capture.open(name, cv::CAP_FFMPEG)) return false;
+    const double tag = capture.get(cv::CAP_PROP_FOURCC);
+    jpegPackets = (tag == cv::VideoWriter::fourcc('M', 'J', 'P', 'G') ||
+                   tag == cv::VideoWriter::fourcc('m', 'j', 'p', 'g')) &&
+                  capture.set(cv::CAP_PROP_FORMAT, -1);
+    return true;
+  }
 };
 
 ZelVideoSampler::ZelVideoSampler() = default;
@@ -136,10 +172,10 @@ bool ZelVideoSampler::OpenDevice(int index) {
 bool ZelVideoSampler::OpenFile(const std::string& name) {
   Close();
   std::error_code error;
-  if (!std::filesystem::is_regular_file(name, error)) return false;
+  if (!std::filesystem::is_regular_file(name, error) || !IsAviFile(name)) return false;
   auto decoder = std::make_unique<Decoder>();
   try {
-    if (!decoder->capture.open(name, cv::CAP_FFMPEG)) return false;
+    if (!decoder->Open(name)) return false;
     const std::int64_t count = FrameNumber(decoder->capture.get(cv::CAP_PROP_FRAME_COUNT));
     framesPerSecond_ = decoder->capture.get(cv::CAP_PROP_FPS);
     // A file that does not say how many frames it holds is counted through once.
@@ -233,14 +269,14 @@ bool ZelVideoSampler::Hold(std::int64_t n) {
     }
     for (; d.nextIndex < n; ++d.nextIndex)
       if (!d.capture.grab()) return false;
-    if (!d.capture.read(d.held) || d.held.type() != CV_8UC3) return false;
+    if (!d.Read()) return false;
     d.nextIndex = n + 1;
     if (seeked && FrameNumber(d.capture.get(cv::CAP_PROP_POS_FRAMES)) != n + 1) {
       // The seek landed on another frame than it said: decode forward from the start.
       d.capture.set(cv::CAP_PROP_POS_FRAMES, 0);
       for (std::int64_t k = 0; k < n; ++k)
         if (!d.capture.grab()) return false;
-      if (!d.capture.read(d.held) || d.held.type() != CV_8UC3) return false;
+      if (!d.Read()) return false;
     }
   } catch (const cv::Exception&) {
     return false;
@@ -261,7 +297,7 @@ bool ZelVideoSampler::GetFrame(Array2D<int>& r, Array2D<int>& g, Array2D<int>& b
   Decoder& d = *decoder_;
   if (d.device) {
     try {
-      if (!d.capture.read(d.held) || d.held.type() != CV_8UC3) return false;
+      if (!d.Read()) return false;
     } catch (const cv::Exception&) {
       return false;
     }

@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <opencv2/imgcodecs.hpp>
 
 #include "image/picture.h"
 #include "io/avi_writer.h"
+#include "io/motion_jpeg.h"
 #include "io/save_video.h"
 #include "io/video_file.h"
 #include "io/video_sampler.h"
@@ -93,6 +95,30 @@ class VideoTest : public KandrelTest {
   std::unique_ptr<ProcSaveVideo> saver;
   std::string lastFailure;
 };
+
+TEST(MotionJpegTest, AFrameWithoutTablesDecodesWithTheStandardOnes) {
+  cv::Mat picture(12, 20, CV_8UC3);
+  cv::randu(picture, 0, 256);
+  std::vector<std::uint8_t> jpeg;
+  ASSERT_TRUE(cv::imencode(".jpg", picture, jpeg));  // libjpeg codes with the standard tables
+  const cv::Mat expected = cv::imdecode(jpeg, cv::IMREAD_COLOR);
+  EXPECT_EQ(WithHuffmanTables(jpeg.data(), jpeg.size()), jpeg);  // has its own: unchanged
+  // Without its DHT segments, as a camera writes it.
+  std::vector<std::uint8_t> bare(jpeg.begin(), jpeg.begin() + 2);
+  for (std::size_t at = 2; jpeg[at + 1] != 0xDA;) {
+    const std::size_t length = 2 + (std::size_t{jpeg[at + 2]} << 8 | jpeg[at + 3]);
+    if (jpeg[at + 1] != 0xC4) bare.insert(bare.end(), jpeg.begin() + at, jpeg.begin() + at + length);
+    at += length;
+    if (jpeg[at + 1] == 0xDA) bare.insert(bare.end(), jpeg.begin() + at, jpeg.end());
+  }
+  ASSERT_LT(bare.size(), jpeg.size());
+  const cv::Mat decoded = cv::imdecode(WithHuffmanTables(bare.data(), bare.size()), cv::IMREAD_COLOR);
+  ASSERT_EQ(decoded.size(), expected.size());
+  EXPECT_EQ(cv::norm(decoded, expected, cv::NORM_INF), 0);
+  // Markers that cannot be followed leave the bytes alone.
+  const std::vector<std::uint8_t> garbage = {0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xFF, 0xFF, 0xDA};
+  EXPECT_EQ(WithHuffmanTables(garbage.data(), garbage.size()), garbage);
+}
 
 TEST_F(VideoTest, TheSamplerReadsSeeksAndStepsFrameAccurately) {
   WriteCounterAvi(dir.File("raw.avi"), 100, 63, 47);  // rows padded to four bytes
