@@ -1,6 +1,6 @@
 // Motion JPEG frames as libjpeg reads them. Many cameras (and the AVI1 form of Motion JPEG) leave
-// the Huffman tables out of every frame, relying on the standard tables of the JPEG
-// specification (Annex K.3); a frame without its own gets them inserted before its scan.
+// the Huffman tables out of every frame, relying on the typical tables the JPEG standard lists;
+// a frame without its own gets those inserted before its scan.
 #pragma once
 
 #include <cstddef>

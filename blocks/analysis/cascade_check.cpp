@@ -34,6 +34,9 @@ bool IsWhole(double v) { return std::isfinite(v) && v == std::floor(v) && std::f
 struct Window {
   int width = 0;
   int height = 0;
+  bool Usable() const {
+    return width >= 1 && height >= 1 && width <= kMaxWindow && height <= kMaxWindow;
+  }
 };
 
 // A Haar rectangle "x y w h weight", upright or turned by 45 degrees, inside the window.
@@ -77,9 +80,7 @@ bool CurrentFormatIsSound(const cv::FileNode& root) {
   const std::string type = static_cast<std::string>(root["featureType"]);
   if (type != "HAAR" && type != "LBP") return false;
   const Window window{static_cast<int>(root["width"]), static_cast<int>(root["height"])};
-  if (window.width < 1 || window.height < 1 || window.width > kMaxWindow ||
-      window.height > kMaxWindow)
-    return false;
+  if (!window.Usable()) return false;
   const int categories = static_cast<int>(root["featureParams"]["maxCatCount"]);
   if (categories < 0 || categories > 256 || (categories > 0) != (type == "LBP")) return false;
   const int nodeStep = 3 + (categories > 0 ? (categories + 31) / 32 : 1);
@@ -122,9 +123,7 @@ bool OldFormatIsSound(const cv::FileNode& root) {
   if (!Numbers(root["size"], size) || size.size() != 2 || !IsWhole(size[0]) || !IsWhole(size[1]))
     return false;
   const Window window{static_cast<int>(size[0]), static_cast<int>(size[1])};
-  if (window.width < 1 || window.height < 1 || window.width > kMaxWindow ||
-      window.height > kMaxWindow)
-    return false;
+  if (!window.Usable()) return false;
   const cv::FileNode stages = root["stages"];
   if (!stages.isSeq() || stages.size() == 0) return false;
   for (const cv::FileNode& stage : stages) {
